@@ -1,0 +1,114 @@
+// The application object: everything the wizard's pages share for one run,
+// start-up and shutdown, and the printer operations that work on its state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/message_box.h"
+#include "app/message_catalog.h"
+#include "app/platform_version.h"
+#include "app/user_language.h"
+#include "printer/image_file.h"
+#include "printer/registry.h"
+#include "printer/spooler.h"
+
+namespace quillet {
+
+class UpgradeApp;
+
+// The platform services the application object works through. The caller
+// keeps ownership; every service must outlive the application object.
+struct PlatformServices {
+    UserLanguage& userLanguage;
+    PlatformVersion& platformVersion;
+    MessageBoxes& messageBoxes;
+    Spooler& spooler;
+    ImageFiles& imageFiles;
+    Registry& registry;
+};
+
+// What start-up runs once the platform and the configuration have been
+// accepted: the welcome page, then the printer-selection page, in which the
+// rest of the wizard runs nested.
+class FirstPages {
+public:
+    virtual ~FirstPages() = default;
+    // Returns the end code of the page's modal run: 1 (OK), 2 (Cancel) or -1.
+    virtual int RunWelcomePage(UpgradeApp& app) = 0;
+    virtual int RunSelectPrinterPage(UpgradeApp& app) = 0;
+};
+
+inline constexpr int kImagePathSlots = 5;
+inline constexpr const char* kConfigFileName = "quillet.txt";
+inline constexpr const char* kConfigErrorCaption = "Firmware Upgrade";
+
+// Catalogue offsets start-up and the printer operations' callers use.
+enum TextOffset : int {
+    kTextConfigUnreadable = 1,
+    kTextTestPrintFailed = 2,
+    kTextPrepareUpgradeFailed = 3,
+    kTextImageSendFailed = 4,
+    kTextPlatformRefused = 7,
+};
+
+class UpgradeApp {
+public:
+    UpgradeApp(PlatformServices services, FirstPages& firstPages,
+               const MessageCatalog& catalog = MessageCatalog::Builtin());
+    UpgradeApp(const UpgradeApp&) = delete;
+    UpgradeApp& operator=(const UpgradeApp&) = delete;
+
+    // Start-up. Runs the wizard to its end and always returns 0, so that no
+    // message loop of the program's own follows.
+    int InitInstance();
+
+    // Shutdown: writes the saved autorun value back when it is still changed.
+    // Returns the process's exit status.
+    int ExitInstance();
+
+    // Reads "quillet.txt" from the current directory into TargetPrinter and
+    // ImagePaths. 1 when the file was read and accepted, 0 otherwise.
+    int LoadConfig();
+    // The same for a file at another path; LoadConfig() uses kConfigFileName.
+    int LoadConfigFrom(const std::string& path);
+
+    // Sends the bytes to the named printer as one raw job. 1 when the whole
+    // buffer went into a completed job, 0 otherwise.
+    int SendRawJob(const std::string& printerName, const void* data, std::uint32_t length);
+
+    // Sends the whole file as one raw job. 1 or 0 as SendRawJob; 0 also when
+    // the file cannot be read whole into memory.
+    int SendImageFile(const std::string& printerName, const std::string& path);
+
+    // Saves the driver's "SM AutoRun" value for TargetPrinter in SavedAutoRun
+    // as 0 or 1, 1 whenever it cannot be read.
+    void ReadAutoRun();
+    // Writes `value` as "SM AutoRun" for TargetPrinter; sets AutoRunChanged
+    // whenever the driver's key could be opened.
+    void WriteAutoRun(std::int32_t value);
+
+    // Replaces `destination` with the catalogue text LanguageBase + offset.
+    void LoadText(std::string& destination, int offset) const;
+    // The text with that identifier as it stands, no base added.
+    std::string LoadString(std::uint16_t id) const;
+
+    PlatformServices& Services() { return services_; }
+
+    // Shared state of the run.
+    std::int32_t AutoRunChanged = 0;
+    std::int32_t SavedAutoRun = 0;
+    std::string MessageText;
+    std::array<std::string, kImagePathSlots> ImagePaths;
+    std::int32_t ImagePathCount = 0;
+    std::int32_t LanguageBase = 0;
+    std::string TargetPrinter;
+
+private:
+    PlatformServices services_;
+    FirstPages& firstPages_;
+    const MessageCatalog& catalog_;
+};
+
+}  // namespace quillet
