@@ -1,1 +1,176 @@
+// Start-up's refusals and page runs, and shutdown's conditional restore.
+
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/doubles/doubles.h"
+#include "tests/doubles/first_pages.h"
+
+namespace quillet::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Calls = std::vector<std::string>;
+
+const std::string kKey =
+    "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
+const std::string kGoodConfig = "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFile=firmware.bin\r\n";
+
+// Runs each test in a temporary current directory, where "quillet.txt" lives.
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quillet-startup-XXXXXX").string();
+        dir_ = ::mkdtemp(pattern.data());
+        previous_ = fs::current_path();
+        fs::current_path(dir_);
+        doubles.spooler.printers = {"Office_Laser", "Tarvane_Nimbrel_K7"};
+        doubles.registry.SetDword(kKey, "SM AutoRun", 1);
+        doubles.log.Clear();
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
+    }
+    void WriteConfig(const std::string& bytes) {
+        std::ofstream("quillet.txt", std::ios::binary) << bytes;
+    }
+    // Runs the process's life: start-up, then shutdown.
+    void Run() {
+        EXPECT_EQ(app.InitInstance(), 0);
+        EXPECT_EQ(app.ExitInstance(), 0);
+    }
+    // What the selection page's OK does with the chosen printer.
+    static void ConfirmPrinter(UpgradeApp& app, const std::string& name) {
+        app.TargetPrinter = name;
+        app.ReadAutoRun();
+        app.WriteAutoRun(0);
+    }
+
+    fs::path dir_, previous_;
+    PlatformDoubles doubles;
+    ScriptedFirstPages pages{doubles.log};
+    UpgradeApp app{doubles.Services(), pages};
+};
+
+TEST_F(StartupTest, OtherPlatformIsRefusedBeforeAnythingIsOpened) {
+    WriteConfig(kGoodConfig);
+    doubles.platformVersion.platformId = 2;
+    Run();
+    EXPECT_EQ(doubles.log.Calls(), (Calls{"GetUserDefaultLangID", "GetVersionEx", "MessageBox"}));
+    ASSERT_EQ(doubles.messageBoxes.shown.size(), 1u);
+    const ShownMessage& box = doubles.messageBoxes.shown[0];
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_EQ(box.text, "This upgrade only runs on Windows 95, Windows 98, and Windows Millenium.");
+    EXPECT_FALSE(box.caption);  // the system's default caption
+    EXPECT_EQ(box.icon, MessageIcon::None);
+    EXPECT_EQ(app.MessageText, box.text);
+    EXPECT_EQ(app.TargetPrinter, "");  // the configuration was never read
+}
+
+TEST_F(StartupTest, UnreadableConfigurationShowsStopBox) {
+    for (const std::string& config : {std::string(), std::string("J3\r\nonly two\r\n")}) {
+        doubles.messageBoxes.shown.clear();
+        doubles.log.Clear();
+        if (!config.empty()) {
+            WriteConfig(config);
+        }
+        Run();
+        EXPECT_EQ(doubles.log.Calls(), (Calls{"GetUserDefaultLangID", "GetVersionEx", "MessageBox"}));
+        ASSERT_EQ(doubles.messageBoxes.shown.size(), 1u);
+        const ShownMessage& box = doubles.messageBoxes.shown[0];
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(box.text, "Unable to read initialization file quillet.txt");
+        EXPECT_EQ(box.caption, "Firmware Upgrade");
+        EXPECT_EQ(box.icon, MessageIcon::Stop);
+    }
+}
+
+TEST_F(StartupTest, RefusalsComeInTheUsersLanguage) {
+    MessageCatalog catalog;
+    ASSERT_TRUE(catalog.AddFile("@base 4000\n1\tconfig-de\n7\tplatform-de\n"));
+    UpgradeApp german(doubles.Services(), pages, catalog);
+    doubles.userLanguage.languageId = 1031;
+
+    doubles.platformVersion.platformId = 2;
+    german.InitInstance();
+    doubles.platformVersion.platformId = kAcceptedPlatformId;
+    german.InitInstance();  // no quillet.txt here
+
+    EXPECT_EQ(german.LanguageBase, 4000);
+    ASSERT_EQ(doubles.messageBoxes.shown.size(), 2u);
+    EXPECT_EQ(doubles.messageBoxes.shown[0].text, "platform-de");
+    EXPECT_EQ(doubles.messageBoxes.shown[1].text, "config-de");
+    EXPECT_EQ(doubles.messageBoxes.shown[1].caption, "Firmware Upgrade");
+}
+
+TEST_F(StartupTest, PagesRunOnlyAfterTheChecks) {
+    WriteConfig(kGoodConfig);
+    Run();
+    EXPECT_EQ(doubles.log.Calls(),
+              (Calls{"GetUserDefaultLangID", "GetVersionEx", "WelcomePage", "SelectPrinterPage"}));
+    EXPECT_EQ(app.TargetPrinter, "Tarvane Nimbrel K7");
+    EXPECT_EQ(app.ImagePaths[0], "firmware.bin");
+    EXPECT_TRUE(doubles.messageBoxes.shown.empty());
+}
+
+TEST_F(StartupTest, WelcomeResultDecidesWhetherTheSelectionPageRuns) {
+    struct Row {
+        int welcomeResult;
+        bool selectionRuns;
+    };
+    for (const Row& row : {Row{2, false}, Row{1, true}, Row{-1, true}}) {
+        WriteConfig(kGoodConfig);
+        doubles.log.Clear();
+        pages.welcomeResult = row.welcomeResult;
+        Run();
+        EXPECT_EQ(doubles.log.Count("SelectPrinterPage"), row.selectionRuns ? 1 : 0)
+            << row.welcomeResult;
+        EXPECT_EQ(doubles.log.Count("RegSetValue"), 0);  // shutdown writes nothing
+    }
+}
+
+TEST_F(StartupTest, ShutdownRestoresOnlyWhileTheSettingIsChanged) {
+    struct Row {
+        const char* name;
+        bool keyExists;
+        bool reachCompletion;
+        int setsAtExit;
+    };
+    const Row rows[] = {
+        {"CancelAfterSelection", true, false, 1},
+        {"CancelAfterSelectionWithoutKey", false, false, 0},
+        {"RunToCompletion", true, true, 0},
+    };
+    for (const Row& row : rows) {
+        PlatformDoubles local;
+        local.spooler.printers = {"Tarvane_Nimbrel_K7"};
+        if (row.keyExists) {
+            local.registry.SetDword(kKey, "SM AutoRun", 1);
+        }
+        ScriptedFirstPages script(local.log);
+        script.selectPrinter = [&](UpgradeApp& running) {
+            ConfirmPrinter(running, "Tarvane_Nimbrel_K7");
+            if (row.reachCompletion) {
+                running.WriteAutoRun(running.SavedAutoRun);
+                running.AutoRunChanged = 0;
+            }
+            return 1;
+        };
+        UpgradeApp run(local.Services(), script);
+        WriteConfig(kGoodConfig);
+        EXPECT_EQ(run.InitInstance(), 0);
+        const int setsBeforeExit = local.log.Count("RegSetValue");
+        EXPECT_EQ(run.ExitInstance(), 0);
+        EXPECT_EQ(local.log.Count("RegSetValue") - setsBeforeExit, row.setsAtExit) << row.name;
+        if (row.keyExists) {
+            EXPECT_EQ(local.registry.Dword(kKey, "SM AutoRun"), 1u) << row.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillet::testing

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs what the tests need, then builds and runs every test twice: in a
+# plain build and in an AddressSanitizer/UndefinedBehaviorSanitizer build.
+# Tests that need a print scheduler start a private cupsd of their own.
+set -eu
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+for variant in release asan; do
+  dir="build-test-$variant"
+  case $variant in
+    release) flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo" ;;
+    asan) flags="-DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_BUILD_BENCH=OFF" ;;
+  esac
+  echo "== $variant build"
+  # shellcheck disable=SC2086
+  cmake -S . -B "$dir" -G Ninja $flags
+  cmake --build "$dir" -j "$jobs"
+  echo "== $variant tests"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
+done
+echo "All tests passed."
