@@ -43,10 +43,12 @@ int UpgradeApp::ExitInstance() {
 
 void UpgradeApp::LoadText(std::string& destination, int offset) const {
     const int id = LanguageBase + offset;
-    destination = (id < 0 || id > 0xFFFF) ? std::string()
-                                          : catalog_.Load(static_cast<std::uint16_t>(id));
+    destination =
+        (id < 0 || id > 0xFFFF) ? std::string() : catalog_.Load(static_cast<std::uint16_t>(id));
 }
 
-std::string UpgradeApp::LoadString(std::uint16_t id) const { return catalog_.Load(id); }
+std::string UpgradeApp::LoadString(std::uint16_t id) const {
+    return catalog_.Load(id);
+}
 
 }  // namespace quillet

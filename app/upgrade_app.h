@@ -33,7 +33,7 @@ struct PlatformServices {
 // accepted: the welcome page, then the printer-selection page, in which the
 // rest of the wizard runs nested.
 class FirstPages {
-public:
+  public:
     virtual ~FirstPages() = default;
     // Returns the end code of the page's modal run: 1 (OK), 2 (Cancel) or -1.
     virtual int RunWelcomePage(UpgradeApp& app) = 0;
@@ -54,7 +54,7 @@ enum TextOffset : int {
 };
 
 class UpgradeApp {
-public:
+  public:
     UpgradeApp(PlatformServices services, FirstPages& firstPages,
                const MessageCatalog& catalog = MessageCatalog::Builtin());
     UpgradeApp(const UpgradeApp&) = delete;
@@ -105,7 +105,7 @@ public:
     std::int32_t LanguageBase = 0;
     std::string TargetPrinter;
 
-private:
+  private:
     PlatformServices services_;
     FirstPages& firstPages_;
     const MessageCatalog& catalog_;

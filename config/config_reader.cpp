@@ -34,7 +34,9 @@ std::string LineText(const char* line) {
 
 }  // namespace
 
-int UpgradeApp::LoadConfig() { return LoadConfigFrom(kConfigFileName); }
+int UpgradeApp::LoadConfig() {
+    return LoadConfigFrom(kConfigFileName);
+}
 
 int UpgradeApp::LoadConfigFrom(const std::string& path) {
     // Binary mode: bytes arrive as stored, line ends untranslated.

@@ -13,7 +13,9 @@ namespace quillet {
 namespace {
 
 // Handles are the descriptor plus one, so that 0 stays invalid.
-int Descriptor(FileHandle file) { return static_cast<int>(file) - 1; }
+int Descriptor(FileHandle file) {
+    return static_cast<int>(file) - 1;
+}
 
 }  // namespace
 
@@ -71,7 +73,9 @@ bool PosixImageFiles::LockBlock(void* block, std::size_t size) {
     return ::setrlimit(RLIMIT_MEMLOCK, &limit) == 0 && ::mlock(block, size) == 0;
 }
 
-void PosixImageFiles::UnlockBlock(void* block, std::size_t size) { ::munlock(block, size); }
+void PosixImageFiles::UnlockBlock(void* block, std::size_t size) {
+    ::munlock(block, size);
+}
 
 std::uint32_t PosixImageFiles::ReadFile(FileHandle file, void* block, std::uint32_t size) {
     // read(2) may return less than asked (and never more than about 2 GiB at
@@ -91,8 +95,12 @@ std::uint32_t PosixImageFiles::ReadFile(FileHandle file, void* block, std::uint3
     return total;
 }
 
-void PosixImageFiles::CloseFile(FileHandle file) { ::close(Descriptor(file)); }
+void PosixImageFiles::CloseFile(FileHandle file) {
+    ::close(Descriptor(file));
+}
 
-void PosixImageFiles::ReleaseBlock(void* block, std::size_t size) { ::munmap(block, size); }
+void PosixImageFiles::ReleaseBlock(void* block, std::size_t size) {
+    ::munmap(block, size);
+}
 
 }  // namespace quillet

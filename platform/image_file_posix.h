@@ -7,7 +7,7 @@
 namespace quillet {
 
 class PosixImageFiles : public ImageFiles {
-public:
+  public:
     // Only regular files open: a directory, a FIFO or a device is refused
     // without blocking. POSIX has no share modes, so a writer elsewhere is not
     // kept out; a file that shrinks meanwhile gives a short read instead.

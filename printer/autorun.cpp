@@ -24,13 +24,13 @@ bool DriverDataKeyPath(const std::string& printerName, std::string& path) {
 }
 
 class OpenKey {
-public:
+  public:
     OpenKey(Registry& registry, RegistryKey key) : registry_(registry), key_(key) {}
     ~OpenKey() { registry_.CloseKey(key_); }
     OpenKey(const OpenKey&) = delete;
     OpenKey& operator=(const OpenKey&) = delete;
 
-private:
+  private:
     Registry& registry_;
     RegistryKey key_;
 };

@@ -11,7 +11,7 @@ namespace quillet {
 using FileHandle = std::uintptr_t;  // 0 is never a valid handle
 
 class ImageFiles {
-public:
+  public:
     virtual ~ImageFiles() = default;
 
     // Opens an existing regular file for sequential reading; others may read

@@ -10,7 +10,7 @@ namespace quillet {
 namespace {
 
 class OpenFile {
-public:
+  public:
     OpenFile(ImageFiles& files, FileHandle file) : files_(files), file_(file) {}
     ~OpenFile() { Close(); }
     OpenFile(const OpenFile&) = delete;
@@ -24,20 +24,20 @@ public:
         }
     }
 
-private:
+  private:
     ImageFiles& files_;
     FileHandle file_;
 };
 
 class MemoryBlock {
-public:
+  public:
     MemoryBlock(ImageFiles& files, void* block, std::size_t size)
         : files_(files), block_(block), size_(size) {}
     ~MemoryBlock() { files_.ReleaseBlock(block_, size_); }
     MemoryBlock(const MemoryBlock&) = delete;
     MemoryBlock& operator=(const MemoryBlock&) = delete;
 
-private:
+  private:
     ImageFiles& files_;
     void* block_;
     std::size_t size_;

@@ -7,7 +7,9 @@ namespace quillet {
 
 namespace {
 
-unsigned char Fold(char c) { return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c))); }
+unsigned char Fold(char c) {
+    return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 }  // namespace
 
@@ -44,10 +46,9 @@ void PrinterListModel::ResetContent() {
 
 void PrinterListModel::AddString(const std::string& name) {
     // After equal names, like a sorted list control does.
-    auto place = std::upper_bound(entries_.begin(), entries_.end(), name,
-                                  [](const std::string& a, const std::string& b) {
-                                      return PrinterNameLess(a, b);
-                                  });
+    auto place = std::upper_bound(
+        entries_.begin(), entries_.end(), name,
+        [](const std::string& a, const std::string& b) { return PrinterNameLess(a, b); });
     const int index = static_cast<int>(place - entries_.begin());
     entries_.insert(place, name);
     if (selection_ >= index) {
@@ -70,7 +71,8 @@ void PrinterListModel::SetCurSel(int index) {
 }
 
 std::string PrinterListModel::GetText(int index) const {
-    return (index >= 0 && index < GetCount()) ? entries_[static_cast<size_t>(index)] : std::string();
+    return (index >= 0 && index < GetCount()) ? entries_[static_cast<size_t>(index)]
+                                              : std::string();
 }
 
 int FillPrinterList(Spooler& spooler, PrinterListControl& list, const std::string& targetPrinter) {

@@ -10,21 +10,20 @@ namespace {
 
 // Closes the printer on every path once it is open.
 class OpenPrinter {
-public:
+  public:
     OpenPrinter(Spooler& spooler, PrinterHandle handle) : spooler_(spooler), handle_(handle) {}
     ~OpenPrinter() { spooler_.ClosePrinter(handle_); }
     OpenPrinter(const OpenPrinter&) = delete;
     OpenPrinter& operator=(const OpenPrinter&) = delete;
 
-private:
+  private:
     Spooler& spooler_;
     PrinterHandle handle_;
 };
 
 }  // namespace
 
-int UpgradeApp::SendRawJob(const std::string& printerName, const void* data,
-                           std::uint32_t length) {
+int UpgradeApp::SendRawJob(const std::string& printerName, const void* data, std::uint32_t length) {
     if (printerName.empty()) {
         return 0;
     }

@@ -21,7 +21,7 @@ enum RegistryType : std::uint32_t {
 };
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
 
     // Opens an existing key; keys are never created here. Paths and value

@@ -22,7 +22,7 @@ struct AutoRunCase {
 };
 
 class AutoRunTest : public ::testing::TestWithParam<AutoRunCase> {
-protected:
+  protected:
     void Store(Stored stored) {
         auto& registry = doubles.registry;
         switch (stored) {
@@ -72,14 +72,14 @@ TEST_P(AutoRunTest, SavesZeroOrOneSwitchesOffAndRestores) {
     EXPECT_EQ(doubles.registry.OpenKeys(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    RegistryStates, AutoRunTest,
-    ::testing::Values(AutoRunCase{"MissingKey", Stored::NoKey, 1, false},
-                      AutoRunCase{"MissingValue", Stored::NoValue, 1, true},
-                      AutoRunCase{"Zero", Stored::Zero, 0, true},
-                      AutoRunCase{"SevenBecomesOne", Stored::Seven, 1, true},
-                      AutoRunCase{"StringLongerThanFourBytes", Stored::LongString, 1, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(RegistryStates, AutoRunTest,
+                         ::testing::Values(AutoRunCase{"MissingKey", Stored::NoKey, 1, false},
+                                           AutoRunCase{"MissingValue", Stored::NoValue, 1, true},
+                                           AutoRunCase{"Zero", Stored::Zero, 0, true},
+                                           AutoRunCase{"SevenBecomesOne", Stored::Seven, 1, true},
+                                           AutoRunCase{"StringLongerThanFourBytes",
+                                                       Stored::LongString, 1, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 using Calls = std::vector<std::string>;
 

@@ -8,7 +8,9 @@
 namespace quillet::testing {
 namespace {
 
-const MessageCatalog& Catalog() { return MessageCatalog::Builtin(); }
+const MessageCatalog& Catalog() {
+    return MessageCatalog::Builtin();
+}
 
 TEST(Catalog, EnglishTextsAsTheWizardShowsThem) {
     EXPECT_EQ(Catalog().Load(1001), "Unable to read initialization file quillet.txt");
@@ -63,9 +65,11 @@ TEST(Catalog, MissingTextIsEmptyNeverEnglish) {
 TEST(Catalog, FileFormat) {
     MessageCatalog catalog;
     std::string error;
-    EXPECT_TRUE(catalog.AddFile("# comment\r\n@base 4000\r\n\r\n1\tEins \"zwei\"\t drei\r\n"
-                                "61\t" + std::string(290, 'x') + "\n@base 0\n101\t&About\n2\t",
-                                &error))
+    EXPECT_TRUE(
+        catalog.AddFile("# comment\r\n@base 4000\r\n\r\n1\tEins \"zwei\"\t drei\r\n"
+                        "61\t" +
+                            std::string(290, 'x') + "\n@base 0\n101\t&About\n2\t",
+                        &error))
         << error;
     EXPECT_EQ(catalog.Load(4001), "Eins \"zwei\"\t drei");
     EXPECT_EQ(catalog.Load(4061).size(), 290u);  // no cut at 255
@@ -73,8 +77,8 @@ TEST(Catalog, FileFormat) {
     EXPECT_TRUE(catalog.Contains(2));
     EXPECT_EQ(catalog.Load(2), "");
 
-    for (const char* bad : {"1 no tab", "x\ttext", "@base -1", "@base 70000", "@base 65000\n600\tx",
-                            "-1\tx"}) {
+    for (const char* bad :
+         {"1 no tab", "x\ttext", "@base -1", "@base 70000", "@base 65000\n600\tx", "-1\tx"}) {
         MessageCatalog rejected;
         EXPECT_FALSE(rejected.AddFile(bad, &error)) << bad;
         EXPECT_FALSE(error.empty());

@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "quillet-config-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
@@ -27,7 +27,7 @@ public:
         return path_ / name;
     }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -65,13 +65,20 @@ const std::string kLongName(1022, 'n');
 INSTANTIATE_TEST_SUITE_P(
     Rules, ConfigReaderTest,
     ::testing::Values(
-        ConfigCase{"WorkedExample", "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFile=firmware.bin\r\n",
-                   1, "Tarvane Nimbrel K7", 1, {"firmware.bin"}},
-        ConfigCase{"J3IsAcceptedAlike", "J3\r\nName\r\nx\r\nFile=a.bin\r\n", 1, "Name", 1,
-                   {"a.bin"}},
+        ConfigCase{"WorkedExample",
+                   "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFile=firmware.bin\r\n",
+                   1,
+                   "Tarvane Nimbrel K7",
+                   1,
+                   {"firmware.bin"}},
+        ConfigCase{
+            "J3IsAcceptedAlike", "J3\r\nName\r\nx\r\nFile=a.bin\r\n", 1, "Name", 1, {"a.bin"}},
         ConfigCase{"BareLineFeedsAreRejected", "K7\nTarvane Nimbrel K7\nx\nFile=f.bin\n", 0},
         ConfigCase{"LineFeedStaysWhereNoCarriageReturn",
-                   "K7\r\nTarvane Nimbrel K7\nx\nFile=f.bin\n", 1, "Tarvane Nimbrel K7\n", 1,
+                   "K7\r\nTarvane Nimbrel K7\nx\nFile=f.bin\n",
+                   1,
+                   "Tarvane Nimbrel K7\n",
+                   1,
                    {"f.bin\n"}},
         ConfigCase{"LowerCaseKeywordIsRejected", "k7\r\nN\r\nx\r\n", 0},
         ConfigCase{"KeywordWithBlankIsRejected", "K7 \r\nN\r\nx\r\n", 0},
@@ -81,17 +88,36 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"ThreeLinesWithoutLastLineEnd", "K7\r\nN\r\nx", 1, "N", 0},
         // Kept, not dropped: the path would otherwise only be missed once the
         // printer waits in download mode.
-        ConfigCase{"LastListLineWithoutLineEndIsKept", "K7\r\nN\r\nx\r\nFile=firmware.bin", 1,
-                   "N", 1, {"firmware.bin"}},
+        ConfigCase{"LastListLineWithoutLineEndIsKept",
+                   "K7\r\nN\r\nx\r\nFile=firmware.bin",
+                   1,
+                   "N",
+                   1,
+                   {"firmware.bin"}},
         ConfigCase{"TenListLinesFillFiveEntries",
                    "K7\r\nN\r\nx\r\nFile=0\r\nFile=1\r\nFile=2\r\nFile=3\r\nFile=4\r\nFile=5\r\n"
                    "File=6\r\nFile=7\r\nFile=8\r\nFile=9\r\n",
-                   1, "N", 5, {"0", "1", "2", "3", "4"}},
-        ConfigCase{"FiveCharacterLineGivesEmptyEntry", "K7\r\nN\r\nx\r\nFile=\r\nFile=b\r\n", 1,
-                   "N", 2, {"", "b"}},
-        ConfigCase{"ShortListLineStoresEmptyString", "K7\r\nN\r\nx\r\nab\r\nFile=b\r\n", 1, "N", 2,
+                   1,
+                   "N",
+                   5,
+                   {"0", "1", "2", "3", "4"}},
+        ConfigCase{"FiveCharacterLineGivesEmptyEntry",
+                   "K7\r\nN\r\nx\r\nFile=\r\nFile=b\r\n",
+                   1,
+                   "N",
+                   2,
                    {"", "b"}},
-        ConfigCase{"ShortListLineWithLineFeedOnly", "K7\r\nN\r\nx\r\nab\nFile=b\r\n", 1, "N", 2,
+        ConfigCase{"ShortListLineStoresEmptyString",
+                   "K7\r\nN\r\nx\r\nab\r\nFile=b\r\n",
+                   1,
+                   "N",
+                   2,
+                   {"", "b"}},
+        ConfigCase{"ShortListLineWithLineFeedOnly",
+                   "K7\r\nN\r\nx\r\nab\nFile=b\r\n",
+                   1,
+                   "N",
+                   2,
                    {"", "b"}},
         ConfigCase{"EmptyFileIsRejected", "", 0},
         ConfigCase{"TwoLinesAreRejected", "J3\r\nN\r\n", 0},
@@ -99,11 +125,18 @@ INSTANTIATE_TEST_SUITE_P(
         // 1022 characters, CR, LF: the first 1023 bytes are line 2, the lone
         // line feed is line 3 and the real line 3 the first list line.
         ConfigCase{"OverlongLineSplitsAt1023Bytes",
-                   "K7\r\n" + kLongName + "\r\nline3-text\r\nFile=x\r\n", 1, kLongName, 2,
+                   "K7\r\n" + kLongName + "\r\nline3-text\r\nFile=x\r\n",
+                   1,
+                   kLongName,
+                   2,
                    {"-text", "x"}},
         // Bytes after a NUL never reach the text, as in any C string.
-        ConfigCase{"NulByteEndsTheText", std::string("K7\r\nAB\0CD\r\nx\r\nFile=p\0q\r\n", 23), 1,
-                   "AB", 1, {"p"}}),
+        ConfigCase{"NulByteEndsTheText",
+                   std::string("K7\r\nAB\0CD\r\nx\r\nFile=p\0q\r\n", 23),
+                   1,
+                   "AB",
+                   1,
+                   {"p"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConfigReader, MissingFileOrDirectoryIsRejected) {

@@ -58,7 +58,7 @@ TEST_P(ImageTransferTest, ReleasesFileAndBlockOnItsPath) {
     }
 }
 
-const Calls kRead = {"CreateFile", "GetFileSize", "VirtualAlloc", "VirtualLock",
+const Calls kRead = {"CreateFile", "GetFileSize",   "VirtualAlloc", "VirtualLock",
                      "ReadFile",   "VirtualUnlock", "CloseHandle"};
 Calls Then(Calls calls, const Calls& more) {
     calls.insert(calls.end(), more.begin(), more.end());
@@ -72,24 +72,51 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TransferCase{"Sent", nullptr, kImage, {}, {}, Then(Then(kRead, kJob), {"VirtualFree"}), 1},
         TransferCase{"OpenFails", "CreateFile", kImage, {}, {}, {"CreateFile"}, 0},
-        TransferCase{"EmptyFileGetsNoBlock", nullptr, "", {}, {},
-                     {"CreateFile", "GetFileSize", "VirtualAlloc", "CloseHandle"}, 0},
-        TransferCase{"BlockNotObtained", "VirtualAlloc", kImage, {}, {},
-                     {"CreateFile", "GetFileSize", "VirtualAlloc", "CloseHandle"}, 0},
-        TransferCase{"LockFails", "VirtualLock", kImage, {}, {},
+        TransferCase{"EmptyFileGetsNoBlock",
+                     nullptr,
+                     "",
+                     {},
+                     {},
+                     {"CreateFile", "GetFileSize", "VirtualAlloc", "CloseHandle"},
+                     0},
+        TransferCase{"BlockNotObtained",
+                     "VirtualAlloc",
+                     kImage,
+                     {},
+                     {},
+                     {"CreateFile", "GetFileSize", "VirtualAlloc", "CloseHandle"},
+                     0},
+        TransferCase{"LockFails",
+                     "VirtualLock",
+                     kImage,
+                     {},
+                     {},
                      {"CreateFile", "GetFileSize", "VirtualAlloc", "VirtualLock", "VirtualFree",
                       "CloseHandle"},
                      0},
         TransferCase{"ShortRead", nullptr, kImage, {}, 10, Then(kRead, {"VirtualFree"}), 0},
-        TransferCase{"SpoolerRefuses", "StartDocPrinter", kImage, {}, {},
+        TransferCase{"SpoolerRefuses",
+                     "StartDocPrinter",
+                     kImage,
+                     {},
+                     {},
                      Then(kRead, {"OpenPrinter", "StartDocPrinter", "ClosePrinter", "VirtualFree"}),
                      0},
         // 4 GiB and more is refused, never sent as its lower 32 bits.
-        TransferCase{"FourGibibytesRefused", nullptr, kImage, std::uint64_t{1} << 32, {},
-                     {"CreateFile", "GetFileSize", "CloseHandle"}, 0},
-        TransferCase{"FourGibibytesPlusImageRefused", nullptr, kImage,
-                     (std::uint64_t{1} << 32) + kImage.size(), {},
-                     {"CreateFile", "GetFileSize", "CloseHandle"}, 0}),
+        TransferCase{"FourGibibytesRefused",
+                     nullptr,
+                     kImage,
+                     std::uint64_t{1} << 32,
+                     {},
+                     {"CreateFile", "GetFileSize", "CloseHandle"},
+                     0},
+        TransferCase{"FourGibibytesPlusImageRefused",
+                     nullptr,
+                     kImage,
+                     (std::uint64_t{1} << 32) + kImage.size(),
+                     {},
+                     {"CreateFile", "GetFileSize", "CloseHandle"},
+                     0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ImageTransfer, ShortWriteOfTheImageCancelsTheJob) {
@@ -109,7 +136,7 @@ TEST(ImageTransfer, ShortWriteOfTheImageCancelsTheJob) {
 // --- The POSIX back end on real files ---------------------------------------
 
 class PosixImageFilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "quillet-image-XXXXXX").string();
         dir_ = ::mkdtemp(pattern.data());
@@ -123,9 +150,12 @@ protected:
     }
     int Send(const fs::path& path) {
         PlatformServices services = doubles_.Services();
-        PlatformServices real{services.userLanguage, services.platformVersion,
-                              services.messageBoxes, services.spooler,
-                              files_,                services.registry};
+        PlatformServices real{services.userLanguage,
+                              services.platformVersion,
+                              services.messageBoxes,
+                              services.spooler,
+                              files_,
+                              services.registry};
         NoPages pages;
         UpgradeApp app(real, pages);
         return app.SendImageFile("K7", path.string());
@@ -150,8 +180,8 @@ TEST_F(PosixImageFilesTest, UnusablePathsGiveZeroAndNoJob) {
     Write("empty.bin", "");
     fs::create_directory(dir_ / "folder");
     ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
-    for (const fs::path& path : {fs::path(), dir_ / "missing.bin", dir_ / "empty.bin",
-                                 dir_ / "folder", dir_ / "fifo"}) {
+    for (const fs::path& path :
+         {fs::path(), dir_ / "missing.bin", dir_ / "empty.bin", dir_ / "folder", dir_ / "fifo"}) {
         EXPECT_EQ(Send(path), 0) << path;
     }
     EXPECT_TRUE(doubles_.spooler.jobs.empty());

@@ -1,8 +1,9 @@
 // FillPrinterList against the plain list model.
 
+#include "printer/printer_list.h"
+
 #include <gtest/gtest.h>
 
-#include "printer/printer_list.h"
 #include "tests/doubles/doubles.h"
 
 namespace quillet::testing {
@@ -39,21 +40,31 @@ INSTANTIATE_TEST_SUITE_P(
                  "Tarvane Nimbrel K7",
                  {"Office Laser", "Tarvane Nimbrel K7", "Tarvane Nimbrel K7 (Copy 2)"},
                  1},
-        ListCase{"CaseIsIgnored", {"Office Laser", "TARVANE NIMBREL K7"}, "Tarvane Nimbrel K7",
-                 {"Office Laser", "TARVANE NIMBREL K7"}, 1},
+        ListCase{"CaseIsIgnored",
+                 {"Office Laser", "TARVANE NIMBREL K7"},
+                 "Tarvane Nimbrel K7",
+                 {"Office Laser", "TARVANE NIMBREL K7"},
+                 1},
         ListCase{"SpaceMatchesUnderscoreOfAQueueName",
                  {"Tarvane_Nimbrel_K7_Copy_2", "Office_Laser", "Tarvane_Nimbrel_K7"},
                  "Tarvane Nimbrel K7",
                  {"Office_Laser", "Tarvane_Nimbrel_K7", "Tarvane_Nimbrel_K7_Copy_2"},
                  1},
-        ListCase{"ModelInTheMiddleIsNoMatch", {"Zeta", "My Tarvane Nimbrel K7"},
-                 "Tarvane Nimbrel K7", {"My Tarvane Nimbrel K7", "Zeta"}, 0},
+        ListCase{"ModelInTheMiddleIsNoMatch",
+                 {"Zeta", "My Tarvane Nimbrel K7"},
+                 "Tarvane Nimbrel K7",
+                 {"My Tarvane Nimbrel K7", "Zeta"},
+                 0},
         ListCase{"EmptyTargetSelectsFirst", {"b", "a"}, "", {"a", "b"}, 0},
-        ListCase{"UnderscoreInTargetDoesNotMatchSpace", {"Tarvane Nimbrel K7", "A"},
-                 "Tarvane_Nimbrel", {"A", "Tarvane Nimbrel K7"}, 0},
+        ListCase{"UnderscoreInTargetDoesNotMatchSpace",
+                 {"Tarvane Nimbrel K7", "A"},
+                 "Tarvane_Nimbrel",
+                 {"A", "Tarvane Nimbrel K7"},
+                 0},
         ListCase{"NamesWithAnyBytes",
                  {std::string(200, 'q'), "100% \"quoted\" \\share\\", "Tarvane Nimbrel K7"},
-                 "tarvane", {"100% \"quoted\" \\share\\", std::string(200, 'q'), "Tarvane Nimbrel K7"},
+                 "tarvane",
+                 {"100% \"quoted\" \\share\\", std::string(200, 'q'), "Tarvane Nimbrel K7"},
                  2}),
     [](const auto& info) { return std::string(info.param.name); });
 

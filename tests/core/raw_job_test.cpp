@@ -44,40 +44,59 @@ TEST_P(RawJobTest, MakesExactlyTheCleanUpCallsOfItsPath) {
     EXPECT_EQ(doubles.spooler.OpenHandles(), 0);
 }
 
-const Calls kAllSteps = {"OpenPrinter",   "StartDocPrinter", "StartPagePrinter", "WritePrinter",
+const Calls kAllSteps = {"OpenPrinter",    "StartDocPrinter", "StartPagePrinter", "WritePrinter",
                          "EndPagePrinter", "EndDocPrinter",   "ClosePrinter"};
 
 INSTANTIATE_TEST_SUITE_P(
     CleanUpTable, RawJobTest,
-    ::testing::Values(
-        RawJobCase{"AllSucceed", nullptr, false, kAllSteps, 1, true},
-        RawJobCase{"OpenFails", "OpenPrinter", false, {"OpenPrinter"}, 0, false},
-        RawJobCase{"StartDocFails", "StartDocPrinter", false,
-                   {"OpenPrinter", "StartDocPrinter", "ClosePrinter"}, 0, false},
-        RawJobCase{"StartPageFails", "StartPagePrinter", false,
-                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "EndDocPrinter",
-                    "ClosePrinter"},
-                   0, true},
-        // A failed or short write cancels the job instead of completing it.
-        RawJobCase{"WriteFails", "WritePrinter", false,
-                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
-                    "AbortPrinter", "ClosePrinter"},
-                   0, false},
-        RawJobCase{"ShortWrite", nullptr, true,
-                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
-                    "AbortPrinter", "ClosePrinter"},
-                   0, false},
-        RawJobCase{"EndPageFails", "EndPagePrinter", false,
-                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
-                    "EndPagePrinter", "EndDocPrinter", "ClosePrinter"},
-                   0, true},
-        // No second attempt to end the document.
-        RawJobCase{"EndDocFails", "EndDocPrinter", false, kAllSteps, 0, false},
-        // The spooler cannot abort either: the job is still not ended.
-        RawJobCase{"ShortWriteAndAbortFails", "AbortPrinter", true,
-                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
-                    "AbortPrinter", "ClosePrinter"},
-                   0, false}),
+    ::testing::Values(RawJobCase{"AllSucceed", nullptr, false, kAllSteps, 1, true},
+                      RawJobCase{"OpenFails", "OpenPrinter", false, {"OpenPrinter"}, 0, false},
+                      RawJobCase{"StartDocFails",
+                                 "StartDocPrinter",
+                                 false,
+                                 {"OpenPrinter", "StartDocPrinter", "ClosePrinter"},
+                                 0,
+                                 false},
+                      RawJobCase{"StartPageFails",
+                                 "StartPagePrinter",
+                                 false,
+                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
+                                  "EndDocPrinter", "ClosePrinter"},
+                                 0,
+                                 true},
+                      // A failed or short write cancels the job instead of completing it.
+                      RawJobCase{"WriteFails",
+                                 "WritePrinter",
+                                 false,
+                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
+                                  "WritePrinter", "AbortPrinter", "ClosePrinter"},
+                                 0,
+                                 false},
+                      RawJobCase{"ShortWrite",
+                                 nullptr,
+                                 true,
+                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
+                                  "WritePrinter", "AbortPrinter", "ClosePrinter"},
+                                 0,
+                                 false},
+                      RawJobCase{
+                          "EndPageFails",
+                          "EndPagePrinter",
+                          false,
+                          {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
+                           "EndPagePrinter", "EndDocPrinter", "ClosePrinter"},
+                          0,
+                          true},
+                      // No second attempt to end the document.
+                      RawJobCase{"EndDocFails", "EndDocPrinter", false, kAllSteps, 0, false},
+                      // The spooler cannot abort either: the job is still not ended.
+                      RawJobCase{"ShortWriteAndAbortFails",
+                                 "AbortPrinter",
+                                 true,
+                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
+                                  "WritePrinter", "AbortPrinter", "ClosePrinter"},
+                                 0,
+                                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RawJob, EmptyPrinterNameContactsNoSpooler) {

@@ -21,7 +21,7 @@ const std::string kGoodConfig = "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFil
 
 // Runs each test in a temporary current directory, where "quillet.txt" lives.
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "quillet-startup-XXXXXX").string();
         dir_ = ::mkdtemp(pattern.data());
@@ -79,7 +79,8 @@ TEST_F(StartupTest, UnreadableConfigurationShowsStopBox) {
             WriteConfig(config);
         }
         Run();
-        EXPECT_EQ(doubles.log.Calls(), (Calls{"GetUserDefaultLangID", "GetVersionEx", "MessageBox"}));
+        EXPECT_EQ(doubles.log.Calls(),
+                  (Calls{"GetUserDefaultLangID", "GetVersionEx", "MessageBox"}));
         ASSERT_EQ(doubles.messageBoxes.shown.size(), 1u);
         const ShownMessage& box = doubles.messageBoxes.shown[0];
         EXPECT_EQ(box.owner, nullptr);

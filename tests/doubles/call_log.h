@@ -9,7 +9,7 @@
 namespace quillet::testing {
 
 class CallLog {
-public:
+  public:
     // Records the call; returns false when it is to fail. `FailCall("X")` fails
     // every call named X, `FailCall("X", 2)` only the second one.
     bool Record(const std::string& call) {
@@ -30,7 +30,7 @@ public:
         counts_.clear();
     }
 
-private:
+  private:
     std::vector<std::string> calls_;
     std::map<std::string, int> counts_;
     std::map<std::string, int> failing_;  // 0: every call

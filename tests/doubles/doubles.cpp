@@ -44,7 +44,9 @@ bool RecordingSpooler::StartDocPrinter(PrinterHandle handle, const DocInfo& docI
     return true;
 }
 
-bool RecordingSpooler::StartPagePrinter(PrinterHandle) { return log_.Record("StartPagePrinter"); }
+bool RecordingSpooler::StartPagePrinter(PrinterHandle) {
+    return log_.Record("StartPagePrinter");
+}
 
 bool RecordingSpooler::WritePrinter(PrinterHandle handle, const void* data, std::uint32_t length,
                                     std::uint32_t& written) {
@@ -52,11 +54,14 @@ bool RecordingSpooler::WritePrinter(PrinterHandle handle, const void* data, std:
         return false;
     }
     written = shortWrite ? std::min(*shortWrite, length) : length;
-    jobs.at(static_cast<size_t>(jobOf_.at(handle))).data.append(static_cast<const char*>(data), written);
+    jobs.at(static_cast<size_t>(jobOf_.at(handle)))
+        .data.append(static_cast<const char*>(data), written);
     return true;
 }
 
-bool RecordingSpooler::EndPagePrinter(PrinterHandle) { return log_.Record("EndPagePrinter"); }
+bool RecordingSpooler::EndPagePrinter(PrinterHandle) {
+    return log_.Record("EndPagePrinter");
+}
 
 bool RecordingSpooler::EndDocPrinter(PrinterHandle handle) {
     if (!log_.Record("EndDocPrinter")) {
@@ -91,7 +96,9 @@ std::vector<std::string> RecordingSpooler::EnumLocalPrinters() {
 
 // --- RecordingRegistry ------------------------------------------------------
 
-void RecordingRegistry::AddKey(const std::string& path) { keys_[Lower(path)]; }
+void RecordingRegistry::AddKey(const std::string& path) {
+    keys_[Lower(path)];
+}
 
 void RecordingRegistry::SetDword(const std::string& path, const std::string& name,
                                  std::uint32_t value) {
@@ -164,7 +171,8 @@ bool RecordingRegistry::SetValue(RegistryKey key, const std::string& valueName, 
     if (!log_.Record("RegSetValue")) {
         return false;
     }
-    keys_.at(open_.at(key))[Lower(valueName)] = {type, std::vector<std::uint8_t>(data, data + size)};
+    keys_.at(open_.at(key))[Lower(valueName)] = {type,
+                                                 std::vector<std::uint8_t>(data, data + size)};
     return true;
 }
 
@@ -209,7 +217,9 @@ bool RecordingImageFiles::LockBlock(void* block, std::size_t size) {
     return log_.Record("VirtualLock");
 }
 
-void RecordingImageFiles::UnlockBlock(void*, std::size_t) { log_.Record("VirtualUnlock"); }
+void RecordingImageFiles::UnlockBlock(void*, std::size_t) {
+    log_.Record("VirtualUnlock");
+}
 
 std::uint32_t RecordingImageFiles::ReadFile(FileHandle file, void* block, std::uint32_t size) {
     log_.Record("ReadFile");

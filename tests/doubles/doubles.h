@@ -30,10 +30,10 @@ struct SentJob {
 // A spooler with a set of known printers. Every call is recorded by name
 // ("OpenPrinter", "StartDocPrinter", ...); jobs keep the bytes written.
 class RecordingSpooler : public Spooler {
-public:
+  public:
     explicit RecordingSpooler(CallLog& log) : log_(log) {}
 
-    std::vector<std::string> printers;  // what the spooler knows, in its order
+    std::vector<std::string> printers;        // what the spooler knows, in its order
     std::optional<std::uint32_t> shortWrite;  // take only this many bytes
     std::vector<SentJob> jobs;
 
@@ -53,7 +53,7 @@ public:
 
     int OpenHandles() const { return static_cast<int>(open_.size()); }
 
-private:
+  private:
     CallLog& log_;
     std::map<PrinterHandle, std::string> open_;
     std::map<PrinterHandle, int> jobOf_;
@@ -67,7 +67,7 @@ struct RegistryValue {
 
 // An in-memory registry: keys by lower-cased path, values by lower-cased name.
 class RecordingRegistry : public Registry {
-public:
+  public:
     explicit RecordingRegistry(CallLog& log) : log_(log) {}
 
     void AddKey(const std::string& path);
@@ -87,7 +87,7 @@ public:
     int OpenKeys() const { return static_cast<int>(open_.size()); }
     std::vector<std::string> openedPaths;  // every path passed to OpenKey
 
-private:
+  private:
     CallLog& log_;
     std::map<std::string, std::map<std::string, RegistryValue>> keys_;
     std::map<RegistryKey, std::string> open_;
@@ -97,7 +97,7 @@ private:
 // Files held in memory; blocks are real heap blocks, so the sanitizer build
 // sees any access out of bounds.
 class RecordingImageFiles : public ImageFiles {
-public:
+  public:
     explicit RecordingImageFiles(CallLog& log) : log_(log) {}
 
     std::map<std::string, std::string> files;
@@ -116,7 +116,7 @@ public:
     int OpenFiles() const { return static_cast<int>(open_.size()); }
     int LiveBlocks() const { return static_cast<int>(blocks_.size()); }
 
-private:
+  private:
     CallLog& log_;
     std::map<FileHandle, std::string> open_;
     std::map<void*, std::size_t> blocks_;
@@ -124,7 +124,7 @@ private:
 };
 
 class FixedUserLanguage : public UserLanguage {
-public:
+  public:
     explicit FixedUserLanguage(CallLog& log, std::uint16_t id = 1033) : languageId(id), log_(log) {}
     std::uint16_t UserDefaultLangId() override {
         log_.Record("GetUserDefaultLangID");
@@ -132,12 +132,12 @@ public:
     }
     std::uint16_t languageId;
 
-private:
+  private:
     CallLog& log_;
 };
 
 class FixedPlatformVersion : public PlatformVersion {
-public:
+  public:
     explicit FixedPlatformVersion(CallLog& log, std::uint32_t id = kAcceptedPlatformId)
         : platformId(id), log_(log) {}
     std::uint32_t PlatformId() override {
@@ -146,7 +146,7 @@ public:
     }
     std::uint32_t platformId;
 
-private:
+  private:
     CallLog& log_;
 };
 
@@ -158,7 +158,7 @@ struct ShownMessage {
 };
 
 class RecordingMessageBoxes : public MessageBoxes {
-public:
+  public:
     explicit RecordingMessageBoxes(CallLog& log) : log_(log) {}
     void ShowMessage(DialogPage* owner, const std::string& text, const std::string* caption,
                      MessageIcon icon) override {
@@ -167,7 +167,7 @@ public:
     }
     std::vector<ShownMessage> shown;
 
-private:
+  private:
     CallLog& log_;
 };
 

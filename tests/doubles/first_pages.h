@@ -10,14 +10,14 @@ namespace quillet::testing {
 
 // For tests that never reach the pages.
 class NoPages : public FirstPages {
-public:
+  public:
     int RunWelcomePage(UpgradeApp&) override { return -1; }
     int RunSelectPrinterPage(UpgradeApp&) override { return -1; }
 };
 
 // Records the runs and plays what the test scripts for the selection page.
 class ScriptedFirstPages : public FirstPages {
-public:
+  public:
     explicit ScriptedFirstPages(CallLog& log) : log_(log) {}
 
     int welcomeResult = 1;
@@ -32,7 +32,7 @@ public:
         return selectPrinter(app);
     }
 
-private:
+  private:
     CallLog& log_;
 };
 
