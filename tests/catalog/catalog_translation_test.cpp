@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ios>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -423,6 +425,75 @@ TEST_P(EverySet, EveryTextIsValidUtf8) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSets, EverySet, ::testing::ValuesIn(kAllSets), SetName());
+
+// The characters above ASCII that a Windows code page holds, as UTF-8. The
+// program hands its texts to the platform in the system's code page, so a
+// set must keep to the letters of the code page its languages use.
+constexpr std::string_view kWindows1252 =
+    "€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ\u00a0¡¢£¤¥¦§¨©ª«¬\u00ad®¯°±²³´µ¶·¸¹º»¼½¾¿ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖ×Ø"
+    "ÙÚÛÜÝÞßàáâãäåæçèéêëìíîïðñòóôõö÷øùúûüýþÿ";
+constexpr std::string_view kWindows1250 =
+    "€‚„…†‡‰Š‹ŚŤŽŹ‘’“”•–—™š›śťžź\u00a0ˇ˘Ł¤Ą¦§¨©Ş«¬\u00ad®Ż°±˛ł´µ¶·¸ąş»Ľ˝ľżŔÁÂĂÄĹĆÇČÉĘËĚÍÎĎĐŃŇÓÔŐÖ×Ř"
+    "ŮÚŰÜÝŢßŕáâăäĺćçčéęëěíîďđńňóôőö÷řůúűüýţ˙";
+
+// The code points of well-formed UTF-8 `text`.
+std::u32string CodePoints(std::string_view text) {
+    std::u32string points;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length && i + k < text.size(); ++k) {
+            point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        points += point;
+        i += length;
+    }
+    return points;
+}
+
+struct CodePageCase {
+    LanguageSet set;
+    std::string_view codePage;
+};
+
+void PrintTo(const CodePageCase& c, std::ostream* os) {
+    *os << c.set.name;
+}
+
+class WindowsCodePage : public ::testing::TestWithParam<CodePageCase> {};
+
+TEST_P(WindowsCodePage, HoldsEveryCharacterOfTheSet) {
+    const CodePageCase& c = GetParam();
+    const std::u32string held = CodePoints(c.codePage);
+    for (int offset : kOffsets) {
+        const std::string text = Text(c.set.base, offset);
+        ASSERT_TRUE(IsValidUtf8(text)) << c.set.name << " offset " << offset;
+        for (char32_t point : CodePoints(text)) {
+            EXPECT_TRUE(point < 0x80 || held.find(point) != std::u32string::npos)
+                << c.set.name << " offset " << offset << ": U+" << std::hex
+                << static_cast<std::uint32_t>(point);
+        }
+    }
+}
+
+// Central European languages use 1250, Western European ones and English 1252.
+// The Polish and Russian sets show the English texts on systems of other code
+// pages, so they keep to ASCII.
+std::vector<CodePageCase> CodePageCases() {
+    std::vector<CodePageCase> cases;
+    for (const LanguageSet& set : kAllSets) {
+        const std::string_view code = set.code;
+        const std::string_view codePage = code == "cs" || code == "hu"   ? kWindows1250
+                                          : code == "pl" || code == "ru" ? std::string_view()
+                                                                         : kWindows1252;
+        cases.push_back({set, codePage});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSets, WindowsCodePage, ::testing::ValuesIn(CodePageCases()),
+                         [](const auto& info) { return std::string(info.param.set.code); });
 
 TEST(AboutLabelText, IsValidUtf8) {
     EXPECT_TRUE(IsValidUtf8(kAboutLabel));
