@@ -1,0 +1,197 @@
+// Every language set carries the English set's offsets, each with a text, and
+// nothing more; every text comes out of the catalogue whole.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/message_catalog.h"
+#include "app/upgrade_app.h"
+#include "resources/embedded_file.h"
+#include "tests/catalog/catalog_sets.h"
+#include "tests/doubles/doubles.h"
+#include "tests/doubles/first_pages.h"
+
+namespace quillet::testing {
+namespace {
+
+const MessageCatalog& Catalog() {
+    return MessageCatalog::Builtin();
+}
+
+// The offsets the catalogue holds in [base, base + 1000).
+std::vector<int> OffsetsOf(std::int32_t base) {
+    std::vector<int> offsets;
+    for (const auto& [id, text] : Catalog().Texts()) {
+        if (id >= base && id < base + 1000) {
+            offsets.push_back(id - base);
+        }
+    }
+    return offsets;
+}
+
+TEST(EnglishSet, HoldsExactlyTheTwentyOneOffsets) {
+    EXPECT_EQ(OffsetsOf(kEnglish), std::vector<int>(std::begin(kOffsets), std::end(kOffsets)));
+}
+
+TEST(Catalogue, HoldsNothingButTheFifteenSetsAndTheAboutLabel) {
+    for (const auto& [id, text] : Catalog().Texts()) {
+        if (id < kEnglish) {
+            EXPECT_EQ(id, kAboutMenuStringId) << "stray text outside the sets: " << text;
+            continue;
+        }
+        const bool inSet = std::any_of(
+            std::begin(kAllSets), std::end(kAllSets),
+            [id](const LanguageSet& set) { return id >= set.base && id < set.base + 1000; });
+        EXPECT_TRUE(inSet) << "identifier " << id << " belongs to no set";
+    }
+}
+
+class SetCompleteness : public ::testing::TestWithParam<LanguageSet> {};
+
+TEST_P(SetCompleteness, HasEveryEnglishOffset) {
+    const LanguageSet set = GetParam();
+    for (int offset : kOffsets) {
+        EXPECT_TRUE(Catalog().Contains(static_cast<std::uint16_t>(set.base + offset)))
+            << set.name << " lacks offset " << offset;
+    }
+}
+
+TEST_P(SetCompleteness, HasNoEmptyText) {
+    const LanguageSet set = GetParam();
+    for (int offset : kOffsets) {
+        EXPECT_FALSE(Catalog().Load(static_cast<std::uint16_t>(set.base + offset)).empty())
+            << set.name << " offset " << offset;
+    }
+}
+
+TEST_P(SetCompleteness, HasNoOffsetEnglishLacks) {
+    const LanguageSet set = GetParam();
+    EXPECT_EQ(OffsetsOf(set.base), OffsetsOf(kEnglish)) << set.name;
+}
+
+TEST_P(SetCompleteness, LoadTextGivesEveryTextOfTheSet) {
+    const LanguageSet set = GetParam();
+    PlatformDoubles doubles;
+    NoPages pages;
+    UpgradeApp app(doubles.Services(), pages);
+    app.LanguageBase = set.base;
+    for (int offset : kOffsets) {
+        std::string text = "left over";
+        app.LoadText(text, offset);
+        EXPECT_EQ(text, Catalog().Load(static_cast<std::uint16_t>(set.base + offset)))
+            << set.name << " offset " << offset;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSets, SetCompleteness, ::testing::ValuesIn(kAllSets), SetName());
+
+// The text lines of one catalogue file, read here without MessageCatalog.
+struct FileText {
+    int id;
+    std::string text;
+};
+
+std::vector<FileText> TextLines(std::string_view content) {
+    std::vector<FileText> lines;
+    int base = 0;
+    while (!content.empty()) {
+        const size_t end = content.find('\n');
+        std::string_view line = content.substr(0, end);
+        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+        if (line.starts_with("@base ")) {
+            line.remove_prefix(6);
+            std::from_chars(line.data(), line.data() + line.size(), base);
+            continue;
+        }
+        const size_t tab = line.find('\t');
+        if (line.empty() || line.front() == '#' || tab == std::string_view::npos) {
+            continue;
+        }
+        int offset = 0;
+        std::from_chars(line.data(), line.data() + tab, offset);
+        lines.push_back({base + offset, std::string(line.substr(tab + 1))});
+    }
+    return lines;
+}
+
+std::string FileTextOf(std::string_view fileName, int id) {
+    for (const EmbeddedFile& file : resources::CatalogFiles()) {
+        if (file.name == fileName) {
+            for (const FileText& line : TextLines(file.Text())) {
+                if (line.id == id) {
+                    return line.text;
+                }
+            }
+        }
+    }
+    return {};
+}
+
+TEST(WholeTexts, EveryFileLineLoadsByteForByte) {
+    int checked = 0;
+    for (const EmbeddedFile& file : resources::CatalogFiles()) {
+        for (const FileText& line : TextLines(file.Text())) {
+            EXPECT_EQ(Catalog().Load(static_cast<std::uint16_t>(line.id)), line.text)
+                << file.name << " identifier " << line.id;
+            ++checked;
+        }
+    }
+    // Fifteen sets of 21 texts, and the About label.
+    EXPECT_EQ(checked, 15 * 21 + 1);
+}
+
+TEST(WholeTexts, SomeTextIsLongerThan255Bytes) {
+    size_t longest = 0;
+    for (const auto& [id, text] : Catalog().Texts()) {
+        longest = std::max(longest, text.size());
+    }
+    EXPECT_GT(longest, 255u);
+}
+
+TEST(WholeTexts, DutchDownloadTextComesOutWhole) {
+    const std::string expected = FileTextOf("nl.txt", 5061);
+    ASSERT_GT(expected.size(), 255u);
+    // The whole sentence up to its end, not a prefix of it.
+    ASSERT_TRUE(expected.ends_with("start de printer automatisch opnieuw op."));
+
+    EXPECT_EQ(Catalog().Load(5061), expected);
+
+    PlatformDoubles doubles;
+    NoPages pages;
+    UpgradeApp app(doubles.Services(), pages);
+    app.LanguageBase = 5000;
+    std::string text;
+    app.LoadText(text, 61);
+    EXPECT_EQ(text.size(), expected.size());
+    EXPECT_EQ(text, expected);
+}
+
+TEST(WholeTexts, EveryTextLongerThan255BytesLoadsWhole) {
+    PlatformDoubles doubles;
+    NoPages pages;
+    UpgradeApp app(doubles.Services(), pages);
+    int longTexts = 0;
+    for (const LanguageSet& set : kAllSets) {
+        app.LanguageBase = set.base;
+        for (int offset : kOffsets) {
+            const std::string expected =
+                FileTextOf(std::string(set.code) + ".txt", set.base + offset);
+            if (expected.size() <= 255) {
+                continue;
+            }
+            ++longTexts;
+            std::string text;
+            app.LoadText(text, offset);
+            EXPECT_EQ(text, expected) << set.name << " offset " << offset;
+        }
+    }
+    EXPECT_GE(longTexts, 1);
+}
+
+}  // namespace
+}  // namespace quillet::testing

@@ -1,0 +1,124 @@
+// Sets without texts of their own, languages without a set, offsets without a
+// text, and the About label that stands outside the sets.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "app/language_map.h"
+#include "app/message_catalog.h"
+#include "app/upgrade_app.h"
+#include "tests/catalog/catalog_sets.h"
+#include "tests/doubles/doubles.h"
+#include "tests/doubles/first_pages.h"
+
+namespace quillet::testing {
+namespace {
+
+std::string English(int offset) {
+    return MessageCatalog::Builtin().Load(static_cast<std::uint16_t>(kEnglish + offset));
+}
+
+// An application object with the language set chosen directly.
+struct AppWithBase {
+    explicit AppWithBase(std::int32_t base) { app.LanguageBase = base; }
+
+    std::string Text(int offset) const {
+        std::string text = "left over";
+        app.LoadText(text, offset);
+        return text;
+    }
+
+    PlatformDoubles doubles;
+    NoPages pages;
+    UpgradeApp app{doubles.Services(), pages};
+};
+
+class EnglishWordForWord : public ::testing::TestWithParam<LanguageSet> {};
+
+TEST_P(EnglishWordForWord, EveryTextEqualsEnglish) {
+    const AppWithBase user(GetParam().base);
+    for (int offset : kOffsets) {
+        EXPECT_EQ(user.Text(offset), English(offset)) << "offset " << offset;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PolishAndRussian, EnglishWordForWord,
+                         ::testing::Values(LanguageSet{kPolish, "pl", "Polish"},
+                                           LanguageSet{kRussian, "ru", "Russian"}),
+                         SetName());
+
+struct LanguageIdCase {
+    std::uint16_t languageId;
+    const char* what;
+};
+
+void PrintTo(const LanguageIdCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class LanguageWithoutSet : public ::testing::TestWithParam<LanguageIdCase> {};
+
+TEST_P(LanguageWithoutSet, SeesTheEnglishTexts) {
+    const LanguageIdCase& c = GetParam();
+    ASSERT_EQ(LanguageBaseFor(c.languageId), kEnglish) << c.what;
+    const AppWithBase user(LanguageBaseFor(c.languageId));
+    for (int offset : kOffsets) {
+        EXPECT_EQ(user.Text(offset), English(offset)) << c.what << " offset " << offset;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ids, LanguageWithoutSet,
+    ::testing::Values(LanguageIdCase{0x0409, "USEnglish"}, LanguageIdCase{0x0809, "UKEnglish"},
+                      LanguageIdCase{0x081D, "SwedishInFinland"},
+                      LanguageIdCase{0x540A, "SpanishInUnitedStates"},
+                      LanguageIdCase{0x0411, "Japanese"}, LanguageIdCase{0x041B, "Slovak"},
+                      LanguageIdCase{0x0000, "Zero"}, LanguageIdCase{0xFFFF, "AllBits"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+class MissingOffset : public ::testing::TestWithParam<LanguageSet> {};
+
+TEST_P(MissingOffset, GivesEmptyText) {
+    const AppWithBase user(GetParam().base);
+    for (int offset : {0, 5, 6, 8, 10, 13, 24, 50, 64, 100, 102, 133, 500, 999}) {
+        EXPECT_EQ(user.Text(offset), "") << "offset " << offset;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSets, MissingOffset, ::testing::ValuesIn(kAllSets), SetName());
+
+class AboutLabel : public ::testing::TestWithParam<LanguageSet> {};
+
+TEST_P(AboutLabel, IsTheSameWhateverTheLanguage) {
+    const AppWithBase user(GetParam().base);
+    EXPECT_EQ(user.app.LoadString(kAboutMenuStringId), kAboutLabel);
+}
+
+TEST_P(AboutLabel, DiffersFromOffset101OfTheSet) {
+    const AppWithBase user(GetParam().base);
+    const std::string completion = user.Text(101);
+    EXPECT_FALSE(completion.empty());
+    EXPECT_NE(completion, kAboutLabel);
+    EXPECT_EQ(completion,
+              MessageCatalog::Builtin().Load(static_cast<std::uint16_t>(GetParam().base + 101)));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSets, AboutLabel, ::testing::ValuesIn(kAllSets), SetName());
+
+class TranslatedCompletion : public ::testing::TestWithParam<LanguageSet> {};
+
+TEST_P(TranslatedCompletion, Offset101DiffersFromEnglishWhileTheAboutLabelDoesNot) {
+    const AppWithBase user(GetParam().base);
+    const AppWithBase englishUser(kEnglish);
+    EXPECT_NE(user.Text(101), englishUser.Text(101));
+    EXPECT_EQ(user.app.LoadString(kAboutMenuStringId),
+              englishUser.app.LoadString(kAboutMenuStringId));
+}
+
+INSTANTIATE_TEST_SUITE_P(TranslatedSets, TranslatedCompletion, ::testing::ValuesIn(kTranslatedSets),
+                         SetName());
+
+}  // namespace
+}  // namespace quillet::testing
