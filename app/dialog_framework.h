@@ -122,7 +122,7 @@ enum class IconSize { Large, Small };
 // A page's live window, as the framework offers it between creation and
 // destruction of the window.
 class DialogWindow {
-  public:
+public:
     virtual ~DialogWindow() = default;
 
     // The caption in the title bar.
@@ -153,7 +153,7 @@ class DialogWindow {
 
 // A modal page: its layout id, its handlers and its data exchange.
 class DialogPage {
-  public:
+public:
     DialogPage(DialogFramework& framework, int dialogId);
     virtual ~DialogPage();
     DialogPage(const DialogPage&) = delete;
@@ -189,12 +189,12 @@ class DialogPage {
     // Ends the page's run with `code` (see the contract above).
     void EndDialog(int code);
 
-  protected:
+protected:
     // The binding table; the members must outlive the page's runs.
     void BindText(int fieldId, std::string& member);
     void BindList(int listId, PrinterListControl*& control);
 
-  private:
+private:
     friend class DialogFramework;
 
     DialogFramework& framework_;
@@ -206,7 +206,7 @@ class DialogPage {
 
 // The toolkit that runs the pages.
 class DialogFramework {
-  public:
+public:
     virtual ~DialogFramework() = default;
 
     // See the contract above. Blocks until the page's run has ended.
@@ -221,7 +221,7 @@ class DialogFramework {
     // The executable's file name without its extension ("Quillet").
     virtual std::string ApplicationName() const = 0;
 
-  protected:
+protected:
     // For back ends: attach the live window before OnInitDialog, detach it
     // (nullptr) before the window is destroyed.
     static void AttachWindow(DialogPage& page, DialogWindow* window) { page.window_ = window; }
