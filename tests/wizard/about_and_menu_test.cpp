@@ -1,6 +1,7 @@
 // The window-menu About entry on every page and the About box.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,7 @@ struct SysCommandCase {
     const char* name;
     int commandId;
     bool opensAbout;
+    friend void PrintTo(const SysCommandCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class AboutCommandTest : public ::testing::TestWithParam<SysCommandCase> {};

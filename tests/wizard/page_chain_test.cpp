@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,7 @@ struct ChainCase {
     std::vector<std::pair<int, std::vector<UserAction>>> script;
     Story story;
     std::function<void(WizardHarness&)> setUp = nullptr;
+    friend void PrintTo(const ChainCase& c, std::ostream* os) { *os << c.name; }
 };
 
 using Script = std::vector<std::pair<int, std::vector<UserAction>>>;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +41,7 @@ struct LanguageCase {
     const char* name;
     std::uint16_t languageId;
     int base;
+    friend void PrintTo(const LanguageCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PageTextsTest : public ::testing::TestWithParam<LanguageCase> {};
@@ -261,6 +263,7 @@ TEST(PageChain, NestedRunsWithOnlyTheInnermostPageOnScreen) {
 struct CancelCase {
     const char* name;
     UserAction action;
+    friend void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CancelTest : public ::testing::TestWithParam<CancelCase> {};
@@ -313,6 +316,7 @@ struct FailureCase {
     int owner;
     int offset;
     const char* englishText;
+    friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PageFailureTest : public ::testing::TestWithParam<FailureCase> {};
