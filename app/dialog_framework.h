@@ -47,6 +47,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -113,7 +114,14 @@ struct DialogLayout {
 };
 
 // The layout of a dialog, or nullptr when the program has none of that id.
+// The layouts are built in from resources/layouts/.
 const DialogLayout* FindDialogLayout(int dialogId);
+
+// Parses one layout file (its format is described at the top of
+// resources/layouts/pages.txt) and appends its dialogs. False on a malformed
+// line, with `error` naming it; the dialogs before it are kept.
+bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& layouts,
+                        std::string* error = nullptr);
 
 // ---------------------------------------------------------------------------
 
