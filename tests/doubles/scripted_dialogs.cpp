@@ -37,6 +37,36 @@ std::string WindowState::Field(int id) const {
     return "";
 }
 
+namespace {
+
+// The list, recording what the page does to it.
+class RecordingList : public PrinterListModel {
+public:
+    explicit RecordingList(std::vector<std::string>& calls) : calls_(calls) {}
+
+    void ResetContent() override {
+        calls_.push_back("ListReset");
+        PrinterListModel::ResetContent();
+    }
+    void AddString(const std::string& name) override {
+        calls_.push_back("ListAdd " + name);
+        PrinterListModel::AddString(name);
+    }
+    bool SelectString(const std::string& prefix) override {
+        calls_.push_back("ListSelectString " + prefix);
+        return PrinterListModel::SelectString(prefix);
+    }
+    void SetCurSel(int index) override {
+        calls_.push_back("ListSetCurSel " + std::to_string(index));
+        PrinterListModel::SetCurSel(index);
+    }
+
+private:
+    std::vector<std::string>& calls_;
+};
+
+}  // namespace
+
 // A page's window: the layout's items, held as plain values.
 class ScriptedWindow : public DialogWindow {
 public:
@@ -51,7 +81,7 @@ public:
                     state_.buttons.push_back(item.id);
                     break;
                 case DialogItemKind::List:
-                    lists_[item.id] = std::make_unique<PrinterListModel>();
+                    lists_[item.id] = std::make_unique<RecordingList>(calls);
                     break;
                 case DialogItemKind::Icon:
                     break;
@@ -59,17 +89,24 @@ public:
         }
     }
 
-    void SetWindowText(const std::string& text) override { state_.caption = text; }
+    void SetWindowText(const std::string& text) override {
+        calls.push_back("Caption " + text);
+        state_.caption = text;
+    }
     std::string GetWindowText() const override { return state_.caption; }
 
     void SetDlgItemText(int id, const std::string& text) override {
+        calls.push_back("Text " + std::to_string(id) + " " + text);
         for (auto& [fieldId, fieldText] : state_.fields) {
             if (fieldId == id && id > 0) {
                 fieldText = text;
             }
         }
     }
-    std::string GetDlgItemText(int id) const override { return id > 0 ? state_.Field(id) : ""; }
+    std::string GetDlgItemText(int id) const override {
+        calls.push_back("GetText " + std::to_string(id));
+        return id > 0 ? state_.Field(id) : "";
+    }
 
     PrinterListControl* PrinterList(int id) override {
         auto found = lists_.find(id);
@@ -77,14 +114,23 @@ public:
     }
 
     bool HasWindowMenu() const override { return hasWindowMenu; }
-    void AppendWindowMenuSeparator() override { state_.windowMenu.push_back({true, 0, ""}); }
+    void AppendWindowMenuSeparator() override {
+        calls.push_back("MenuSeparator");
+        state_.windowMenu.push_back({true, 0, ""});
+    }
     void AppendWindowMenuItem(int commandId, const std::string& text) override {
+        calls.push_back("MenuItem " + std::to_string(commandId) + " " + text);
         state_.windowMenu.push_back({false, commandId, text});
     }
 
-    void SetIcon(int iconId, IconSize size) override { state_.icons.emplace_back(iconId, size); }
+    void SetIcon(int iconId, IconSize size) override {
+        calls.push_back("Icon " + std::to_string(iconId) +
+                        (size == IconSize::Large ? " Large" : " Small"));
+        state_.icons.emplace_back(iconId, size);
+    }
 
     void EndDialog(int code) override {
+        calls.push_back("End " + std::to_string(code));
         ended = true;
         visible = false;
         endCode = code;
@@ -104,6 +150,7 @@ public:
         return state;
     }
 
+    mutable std::vector<std::string> calls;  // what the page did, for PageRun::windowCalls
     bool hasWindowMenu = true;
     bool visible = false;
     bool ended = false;
@@ -195,6 +242,7 @@ int ScriptedDialogs::DoModal(DialogPage& page) {
     }
 
     runs_[runIndex].atEnd = window.Snapshot();
+    runs_[runIndex].windowCalls = window.calls;
     runs_[runIndex].endCode = code;
     AttachWindow(page, nullptr);
     stack_.pop_back();

@@ -84,6 +84,11 @@ struct PageRun {
     WindowState atShow;                // as first shown
     WindowState atEnd;                 // as the window was when its run ended
     std::vector<std::string> actions;  // what the user did, in order
+    // What the page did to its window, in order: "Text 811 <text>",
+    // "GetText 811", "Caption <text>", "MenuSeparator", "MenuItem 16 <text>",
+    // "Icon 128 Large", "End <code>", and for the list "ListReset",
+    // "ListAdd <name>", "ListSelectString <prefix>", "ListSetCurSel <index>".
+    std::vector<std::string> windowCalls;
     int endCode = 0;
 };
 

@@ -170,6 +170,46 @@ TEST(SelectionPage, ListsSortedAndPreselectsTheModel) {
     EXPECT_EQ(harness.doubles.log.Count("RegOpenKey(write)"), 0);
 }
 
+TEST(SelectionPage, InitialisesInItsOwnOrderAndOkPullsThenEnds) {
+    WizardHarness harness;
+    harness.dialogs.Script(140, {A::Ok()});
+    harness.dialogs.Script(102, {A::Ok()});
+    harness.dialogs.Script(129, {A::Cancel()});
+    harness.Run();
+
+    const std::vector<std::string> expected = {
+        // The framework's initialisation clears the placeholders.
+        "Text 811 ", "Text 812 ", "MenuSeparator", "MenuItem 16 &About Quillet...",
+        "Icon 128 Large", "Icon 128 Small", "Caption Tarvane Nimbrel K7", "ListReset",
+        "ListAdd Tarvane_Nimbrel_K7", "ListAdd Office_Laser", "ListSelectString Tarvane Nimbrel K7",
+        "Text 811 " + harness.Text(11), "Text 812 " + harness.Text(12),
+        // OK: pull, then the end with OK pulls again and ends.
+        "GetText 811", "GetText 812", "GetText 811", "GetText 812", "End 1"};
+    EXPECT_EQ(harness.dialogs.RunsOf(102).at(0)->windowCalls, expected);
+}
+
+TEST(PageFramework, CommonInitialisationThenOkPullsAndEnds) {
+    WizardHarness harness;
+    harness.dialogs.Script(140, {A::Ok()});
+    harness.dialogs.Script(102, {A::Cancel()});
+    harness.Run();
+
+    const std::vector<std::string> expected = {"Text 931 ",
+                                               "Text 932 ",
+                                               "MenuSeparator",
+                                               "MenuItem 16 &About Quillet...",
+                                               "Caption Tarvane Nimbrel K7",
+                                               "Text 931 " + harness.Text(131),
+                                               "Text 932 " + harness.Text(132),
+                                               "GetText 931",
+                                               "GetText 932",
+                                               "End 1"};
+    EXPECT_EQ(harness.dialogs.RunsOf(140).at(0)->windowCalls, expected);
+    // Cancel ends without pulling.
+    EXPECT_EQ(harness.dialogs.RunsOf(102).at(0)->windowCalls.back(), "End 2");
+    EXPECT_NE(harness.dialogs.RunsOf(102).at(0)->windowCalls.end()[-2], "GetText 812");
+}
+
 TEST(SelectionPage, WithoutTheModelTheFirstEntryIsPreselected) {
     WizardHarness harness;
     harness.doubles.spooler.printers = {"Zeta", "Alpha"};
