@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/wizard/wizard_harness.h"
+#include "wizard/run_wizard.h"
 #include "wizard/welcome_pages.h"
 
 namespace quillet::testing {
@@ -467,6 +468,23 @@ TEST(StartUpBoxes, UnreadableConfigurationShowsStopBoxInTheUsersSet) {
     EXPECT_EQ(message.caption, "Firmware Upgrade");
     EXPECT_EQ(message.icon, MessageIcon::Stop);
     EXPECT_TRUE(harness.dialogs.Runs().empty());
+}
+
+// --- What main() runs --------------------------------------------------------
+
+TEST(RunWizard, RunsStartUpThePagesAndShutdown) {
+    WizardHarness harness;  // for its files and current directory
+    ScriptFullUpgrade(harness.dialogs);
+    PlatformServices services{
+        harness.doubles.userLanguage, harness.doubles.platformVersion, harness.dialogs,
+        harness.doubles.spooler,      harness.doubles.imageFiles,      harness.doubles.registry};
+
+    EXPECT_EQ(RunWizard(services, harness.dialogs, harness.launcher), 0);
+
+    EXPECT_EQ(harness.dialogs.ShownPages(), (std::vector<int>{140, 102, 129, 130, 132, 133, 137}));
+    EXPECT_EQ(harness.doubles.spooler.CompletedJobs().size(), 3u);
+    EXPECT_EQ(harness.AutoRun(), 1u);
+    EXPECT_EQ(harness.doubles.log.Count("RegSetValue"), 2);
 }
 
 }  // namespace
