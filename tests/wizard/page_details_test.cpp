@@ -273,6 +273,19 @@ TEST(DriverBranch, RunPageShowsOverTheStillVisibleStartPage) {
 
 // --- Nesting, parents and end codes -----------------------------------------
 
+TEST(PageChain, AutoRunIsOffFromTheChoiceUntilTheCompletionPage) {
+    WizardHarness harness;
+    std::vector<std::pair<int, std::uint32_t>> seen;
+    harness.dialogs.onShow = [&](const PageRun& run) {
+        seen.emplace_back(run.dialogId, harness.AutoRun().value_or(99));
+    };
+    ScriptFullUpgrade(harness.dialogs);
+    harness.Run();
+
+    EXPECT_EQ(seen, (std::vector<std::pair<int, std::uint32_t>>{
+                        {140, 1}, {102, 1}, {129, 0}, {130, 0}, {132, 0}, {133, 0}, {137, 1}}));
+}
+
 TEST(PageChain, NestedRunsWithOnlyTheInnermostPageOnScreen) {
     WizardHarness harness;
     ScriptFullUpgrade(harness.dialogs);
