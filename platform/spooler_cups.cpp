@@ -100,6 +100,18 @@ struct CupsSpooler::OpenQueue {
 
     ~OpenQueue() { httpClose(http); }
 
+    // Opens the job's one raw document, unless it is already open.
+    bool StartDocument() {
+        if (state == JobState::Created) {
+            if (cupsStartDocument(http, name.c_str(), jobId, nullptr, CUPS_FORMAT_RAW, 1) !=
+                HTTP_STATUS_CONTINUE) {
+                return false;
+            }
+            state = JobState::Sending;
+        }
+        return true;
+    }
+
     // Drops the unfinished request first, so that the document can never be
     // completed, then cancels the job over a fresh connection.
     bool Cancel() {
@@ -205,12 +217,8 @@ bool CupsSpooler::WritePrinter(PrinterHandle handle, const void* data, std::uint
         (queue->state != JobState::Created && queue->state != JobState::Sending)) {
         return false;
     }
-    if (queue->state == JobState::Created) {
-        if (cupsStartDocument(queue->http, queue->name.c_str(), queue->jobId, nullptr,
-                              CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
-            return false;
-        }
-        queue->state = JobState::Sending;
+    if (!queue->StartDocument()) {
+        return false;
     }
     // libcups reads a write of nothing as the end of the document.
     if (length == 0) {
@@ -235,12 +243,8 @@ bool CupsSpooler::EndDocPrinter(PrinterHandle handle) {
         return false;
     }
     // A job without a single write still ends as one empty document.
-    if (queue->state == JobState::Created) {
-        if (cupsStartDocument(queue->http, queue->name.c_str(), queue->jobId, nullptr,
-                              CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
-            return false;
-        }
-        queue->state = JobState::Sending;
+    if (!queue->StartDocument()) {
+        return false;
     }
     // On failure the job stays unfinished, and closing the handle cancels it.
     if (!Succeeded(cupsFinishDocument(queue->http, queue->name.c_str()))) {
