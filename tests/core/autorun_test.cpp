@@ -19,10 +19,13 @@ struct AutoRunCase {
     Stored stored;
     int savedAutoRun;
     bool keyOpens;
+
+    // Test listings show the row by its name.
+    friend void PrintTo(const AutoRunCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class AutoRunTest : public ::testing::TestWithParam<AutoRunCase> {
-  protected:
+protected:
     void Store(Stored stored) {
         auto& registry = doubles.registry;
         switch (stored) {

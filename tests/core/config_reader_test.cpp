@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "quillet-config-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
@@ -27,7 +27,7 @@ class TempDir {
         return path_ / name;
     }
 
-  private:
+private:
     fs::path path_;
 };
 
@@ -38,6 +38,9 @@ struct ConfigCase {
     std::string targetPrinter = {};
     int count = 0;
     std::vector<std::string> entries = {};  // the first `count` entries
+
+    // Test listings show the row by its name.
+    friend void PrintTo(const ConfigCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class ConfigReaderTest : public ::testing::TestWithParam<ConfigCase> {};

@@ -28,6 +28,9 @@ struct TransferCase {
     std::optional<std::uint32_t> shortRead;
     Calls expectedCalls;
     int expectedResult;
+
+    // Test listings show the row by its name.
+    friend void PrintTo(const TransferCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class ImageTransferTest : public ::testing::TestWithParam<TransferCase> {};
@@ -136,7 +139,7 @@ TEST(ImageTransfer, ShortWriteOfTheImageCancelsTheJob) {
 // --- The POSIX back end on real files ---------------------------------------
 
 class PosixImageFilesTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "quillet-image-XXXXXX").string();
         dir_ = ::mkdtemp(pattern.data());

@@ -17,6 +17,9 @@ struct ListCase {
     std::string target;
     Names expectedEntries;
     int expectedSelection;
+
+    // Test listings show the row by its name.
+    friend void PrintTo(const ListCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class FillPrinterListTest : public ::testing::TestWithParam<ListCase> {};

@@ -20,6 +20,9 @@ struct RawJobCase {
     Calls expectedCalls;
     int expectedResult;
     bool jobCompleted;
+
+    // Test listings show the row by its name.
+    friend void PrintTo(const RawJobCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class RawJobTest : public ::testing::TestWithParam<RawJobCase> {};

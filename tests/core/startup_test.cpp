@@ -21,7 +21,7 @@ const std::string kGoodConfig = "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFil
 
 // Runs each test in a temporary current directory, where "quillet.txt" lives.
 class StartupTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "quillet-startup-XXXXXX").string();
         dir_ = ::mkdtemp(pattern.data());
