@@ -1,0 +1,230 @@
+// The dialog framework the pages run on: modal pages built from a layout,
+// their live windows, the quit request and the application's name.
+// Back ends: platform/qt/ (Qt Widgets); tests/doubles/scripted_dialogs.h.
+//
+// The contract, which every back end keeps:
+//
+// Modal runs. DialogFramework::DoModal(page) finds the layout of
+// page.DialogId(), creates the window, attaches it to the page, calls
+// page.OnInitDialog(), then shows the page and dispatches input to it until the
+// page has ended. It returns the end code: kEndOk (1), kEndCancel (2), or
+// kEndFailed (-1) when the window could not be made (OnInitDialog is then never
+// called) or a quit request ended the run. The window is detached and destroyed
+// before DoModal returns. A handler may call DoModal again: runs nest, and only
+// the innermost run takes input.
+//
+// Ending. DialogPage::EndDialog(code) hides the window at once and records the
+// code; it returns to its caller, and the run returns only after the handler
+// that called it has returned (so a handler can end its page and then run the
+// next page from inside itself). A page that ends during OnInitDialog is never
+// shown. An ended page never comes back on screen.
+//
+// Input dispatch, one call per user action:
+//   OK button (id 1) and Enter          -> OnOK()
+//   Cancel button (id 2) and Escape     -> OnCancel(), also without a Cancel button
+//   close box                           -> OnSysCommand(kSysCommandClose); when that
+//                                          returns false, OnCancel()
+//   window-menu entry                   -> OnSysCommand(its id); false = default handling
+//   any other button or command id      -> OnCommand(id)
+//
+// Quit request. PostQuitMessage() may be called at any time, also from
+// OnInitDialog. The run that next waits for input (the innermost run that is
+// still going) returns kEndFailed at once, without showing its page if it has
+// not been shown yet, and posts the request again, so that each run further
+// out that would wait for input ends the same way. A run that ends for any
+// other reason before waiting leaves the request pending for the next one.
+//
+// Main window. SetMainWindow(page) names the page that is the application's
+// main window (nullptr: none). A page run while a main window is set, other
+// than that page itself, gets the main window's window as its parent.
+//
+// Message boxes of a page go through MessageBoxes (app/message_box.h) with the
+// page as owner: the back end uses owner->Window() (which still exists while
+// the page's handler runs, even after EndDialog) as the parent, and a null
+// caption means ApplicationName().
+//
+// Strings are UTF-8. Everything runs on one thread.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "printer/printer_list.h"
+
+namespace quillet {
+
+class DialogFramework;
+class DialogPage;
+
+// End codes of a modal run.
+inline constexpr int kEndOk = 1;
+inline constexpr int kEndCancel = 2;
+inline constexpr int kEndFailed = -1;
+
+// Control and command identifiers.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdRetry = 1020;
+inline constexpr int kPrinterListId = 900;
+inline constexpr int kProgramIconId = 128;
+// A static text field shows the catalogue text of offset (id - kFieldIdBase).
+inline constexpr int kFieldIdBase = 800;
+
+// Window-menu commands. The low four bits of an id are the platform's, so
+// commands are compared masked.
+inline constexpr int kSysCommandMask = 0xFFF0;
+inline constexpr int kAboutCommandId = 16;
+inline constexpr int kSysCommandClose = 0xF060;
+
+// ---------------------------------------------------------------------------
+// Layouts: what DoModal builds a window from. Positions are in dialog units
+// of the 8-point "MS Sans Serif" font (x, y, width, height).
+
+struct DialogRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+enum class DialogItemKind {
+    Text,    // static text, left-aligned, wraps; shown literally for fixed texts
+    List,    // sorted single-selection list with border and vertical scroll bar
+    Button,  // push button; id 1 is the default button
+    Icon,    // icon `iconId` of the program's resources
+};
+
+struct DialogItem {
+    DialogItemKind kind = DialogItemKind::Text;
+    int id = 0;  // -1 for fixed items nothing refers to
+    DialogRect rect;
+    std::string text;  // placeholder or fixed text; button label ("&Retry")
+    int iconId = 0;
+};
+
+struct DialogLayout {
+    int dialogId = 0;
+    DialogRect rect;
+    std::string caption;  // placeholder; pages set their own
+    bool visibleAtCreation = false;
+    bool taskbarButton = false;
+    std::vector<DialogItem> items;  // in tab order, top to bottom
+};
+
+// The layout of a dialog, or nullptr when the program has none of that id.
+const DialogLayout* FindDialogLayout(int dialogId);
+
+// ---------------------------------------------------------------------------
+
+enum class IconSize { Large, Small };
+
+// A page's live window, as the framework offers it between creation and
+// destruction of the window.
+class DialogWindow {
+public:
+    virtual ~DialogWindow() = default;
+
+    // The caption in the title bar.
+    virtual void SetWindowText(const std::string& text) = 0;
+    virtual std::string GetWindowText() const = 0;
+
+    // The text of a static text field; ids the layout lacks are ignored and
+    // read as empty.
+    virtual void SetDlgItemText(int id, const std::string& text) = 0;
+    virtual std::string GetDlgItemText(int id) const = 0;
+
+    // The list with that id, or nullptr when the layout has none. It lives as
+    // long as the window.
+    virtual PrinterListControl* PrinterList(int id) = 0;
+
+    // The window menu. HasWindowMenu() is false when there is none.
+    virtual bool HasWindowMenu() const = 0;
+    virtual void AppendWindowMenuSeparator() = 0;
+    virtual void AppendWindowMenuItem(int commandId, const std::string& text) = 0;
+
+    // The title-bar / task-bar icons.
+    virtual void SetIcon(int iconId, IconSize size) = 0;
+
+    // Hides the window at once; the run ends with `code` once the current
+    // handler has returned. Called through DialogPage::EndDialog.
+    virtual void EndDialog(int code) = 0;
+};
+
+// A modal page: its layout id, its handlers and its data exchange.
+class DialogPage {
+public:
+    DialogPage(DialogFramework& framework, int dialogId);
+    virtual ~DialogPage();
+    DialogPage(const DialogPage&) = delete;
+    DialogPage& operator=(const DialogPage&) = delete;
+
+    int DialogId() const { return dialogId_; }
+    DialogFramework& Framework() const { return framework_; }
+
+    // Runs the page modally: Framework().DoModal(*this).
+    int DoModal();
+
+    // The live window, or nullptr when the page is not running.
+    DialogWindow* Window() const { return window_; }
+
+    // Handlers the framework calls (see the dispatch table above).
+    // Default: data exchange with save == false (pushes the members, binds
+    // the controls); returns true.
+    virtual bool OnInitDialog();
+    // Default: pull the fields (UpdateData(true)), then EndDialog(kEndOk).
+    virtual void OnOK();
+    // Default: EndDialog(kEndCancel), no pull.
+    virtual void OnCancel();
+    // Default: nothing.
+    virtual void OnCommand(int id);
+    // True when handled; false asks the framework for its default handling.
+    virtual bool OnSysCommand(int id);
+
+    // Data exchange over the binding table: save == false pushes every text
+    // member into its field and binds the lists; save == true pulls every
+    // field back into its member. False only when the page has no window.
+    bool UpdateData(bool save);
+
+    // Ends the page's run with `code` (see the contract above).
+    void EndDialog(int code);
+
+protected:
+    // The binding table; the members must outlive the page's runs.
+    void BindText(int fieldId, std::string& member);
+    void BindList(int listId, PrinterListControl*& control);
+
+private:
+    friend class DialogFramework;
+
+    DialogFramework& framework_;
+    int dialogId_;
+    DialogWindow* window_ = nullptr;
+    std::vector<std::pair<int, std::string*>> textBindings_;
+    std::vector<std::pair<int, PrinterListControl**>> listBindings_;
+};
+
+// The toolkit that runs the pages.
+class DialogFramework {
+public:
+    virtual ~DialogFramework() = default;
+
+    // See the contract above. Blocks until the page's run has ended.
+    virtual int DoModal(DialogPage& page) = 0;
+
+    // Posts a quit request (see the contract above).
+    virtual void PostQuitMessage(int exitCode) = 0;
+
+    virtual void SetMainWindow(DialogPage* page) = 0;
+    virtual DialogPage* MainWindow() const = 0;
+
+    // The executable's file name without its extension ("Quillet").
+    virtual std::string ApplicationName() const = 0;
+
+protected:
+    // For back ends: attach the live window before OnInitDialog, detach it
+    // (nullptr) before the window is destroyed.
+    static void AttachWindow(DialogPage& page, DialogWindow* window) { page.window_ = window; }
+};
+
+}  // namespace quillet

@@ -1,0 +1,38 @@
+// The firmware download and the completion page.
+#pragma once
+
+#include "wizard/wizard_page.h"
+
+namespace quillet {
+
+class DownloadReadyPage : public WizardPage {
+public:
+    static constexpr int kDialogId = 132;
+    explicit DownloadReadyPage(WizardContext& context) : WizardPage(context, kDialogId, {851}) {}
+
+    void OnOK() override;
+};
+
+// Sends the firmware image while it opens. When that fails it posts a quit
+// request, so its run ends with -1 before it waits for input and the whole
+// chain unwinds.
+class DownloadPage : public WizardPage {
+public:
+    static constexpr int kDialogId = 133;
+    explicit DownloadPage(WizardContext& context)
+        : WizardPage(context, kDialogId, {861, 862, 863}) {}
+
+    bool OnInitDialog() override;
+    void OnOK() override;
+};
+
+// Writes the saved autorun value back as it opens.
+class CompletePage : public WizardPage {
+public:
+    static constexpr int kDialogId = 137;
+    explicit CompletePage(WizardContext& context) : WizardPage(context, kDialogId, {901}) {}
+
+    bool OnInitDialog() override;
+};
+
+}  // namespace quillet

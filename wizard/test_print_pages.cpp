@@ -1,0 +1,50 @@
+#include "wizard/test_print_pages.h"
+
+#include <cstring>
+
+#include "printer/commands.h"
+#include "wizard/download_pages.h"
+
+namespace quillet {
+namespace {
+
+// Sends a printer command without its terminating NUL. 1 or 0 as SendRawJob.
+int SendCommand(UpgradeApp& app, const char* command) {
+    return app.SendRawJob(app.TargetPrinter, command,
+                          static_cast<std::uint32_t>(std::strlen(command)));
+}
+
+}  // namespace
+
+void TestPrintReadyPage::OnOK() {
+    DialogPage::OnOK();
+    TestPrintWaitPage next(Context());
+    if (!SendCommand(App(), TestPrintCommand)) {
+        // This page has ended already, so the chain unwinds from here.
+        ShowError(kTextTestPrintFailed);
+        return;
+    }
+    next.DoModal();
+}
+
+void TestPrintWaitPage::OnOK() {
+    DialogPage::OnOK();
+    DownloadReadyPage next(Context());
+    if (!SendCommand(App(), PrepareUpgradeCommand)) {
+        ShowError(kTextPrepareUpgradeFailed);
+        return;
+    }
+    next.DoModal();
+}
+
+void TestPrintWaitPage::OnCommand(int id) {
+    if (id != kIdRetry) {
+        return;
+    }
+    // The page stays open whatever the outcome.
+    if (!SendCommand(App(), TestPrintCommand)) {
+        ShowError(kTextTestPrintFailed);
+    }
+}
+
+}  // namespace quillet
