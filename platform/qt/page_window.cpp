@@ -362,7 +362,7 @@ void PageWindow::FocusFirstControl() {
 
 void PageWindow::reject() {
     // Escape: IDCANCEL, whether or not the layout has a Cancel button.
-    emit commandIssued(kCommandCancel);
+    emit commandIssued(kIdCancel);
 }
 
 void PageWindow::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_framework.h"
 #include "platform/qt/dialog_layout.h"
 #include "printer/printer_list.h"
 
@@ -20,11 +21,6 @@ class QMenu;
 class QPushButton;
 
 namespace quillet {
-
-// Window-menu command identifiers (SC_CLOSE as Windows numbers it).
-inline constexpr int kSysCommandClose = 0xF060;
-inline constexpr int kCommandOk = 1;
-inline constexpr int kCommandCancel = 2;
 
 // The program icon (icon 128), drawn in resources/icon/.
 QIcon ProgramIcon();
