@@ -17,7 +17,8 @@
 // code; it returns to its caller, and the run returns only after the handler
 // that called it has returned (so a handler can end its page and then run the
 // next page from inside itself). A page that ends during OnInitDialog is never
-// shown. An ended page never comes back on screen.
+// shown. An ended page never comes back on screen. A second EndDialog before
+// the run returns replaces the code.
 //
 // Input dispatch, one call per user action:
 //   OK button (id 1) and Enter          -> OnOK()
@@ -26,6 +27,16 @@
 //                                          returns false, OnCancel()
 //   window-menu entry                   -> OnSysCommand(its id); false = default handling
 //   any other button or command id      -> OnCommand(id)
+// The default handling of kSysCommandClose is the close box's (OnCancel()).
+// Commands 1017 and 1018 of the selection page have no control in its layout;
+// a back end may offer them from a menu or shortcut of its own.
+//
+// Windows. Text items show their text as it stands (fixed texts with id -1
+// have no mnemonic); GetDlgItemText returns what SetDlgItemText last set.
+// SetIcon sets the title-bar and task-bar icon; a back end that minimises
+// dialogs to an icon paints that icon and drags it by itself, as no page
+// handles painting. Layouts marked visibleAtCreation / taskbarButton (the
+// selection page) get their own task-bar entry.
 //
 // Quit request. PostQuitMessage() may be called at any time, also from
 // OnInitDialog. The run that next waits for input (the innermost run that is
@@ -47,6 +58,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -113,7 +125,14 @@ struct DialogLayout {
 };
 
 // The layout of a dialog, or nullptr when the program has none of that id.
+// The layouts are built in from resources/layouts/.
 const DialogLayout* FindDialogLayout(int dialogId);
+
+// Parses one layout file (its format is described at the top of
+// resources/layouts/pages.txt) and appends its dialogs. False on a malformed
+// line, with `error` naming it; the dialogs before it are kept.
+bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& layouts,
+                        std::string* error = nullptr);
 
 // ---------------------------------------------------------------------------
 

@@ -1,84 +1,144 @@
-// The page layouts. The texts in the fields and title bars are placeholders:
-// every page replaces them before it is shown.
+// The page layouts: parsed from the files of resources/layouts/, built in.
+#include <charconv>
+#include <sstream>
 #include <utility>
 
 #include "app/dialog_framework.h"
+#include "resources/embedded_file.h"
 
 namespace quillet {
+
 namespace {
 
-DialogItem Text(int id, DialogRect rect, std::string text = "Static") {
-    return {DialogItemKind::Text, id, rect, std::move(text), 0};
-}
-DialogItem Button(int id, DialogRect rect, std::string label) {
-    return {DialogItemKind::Button, id, rect, std::move(label), 0};
-}
-DialogItem Ok() {
-    return Button(kIdOk, {263, 7, 50, 14}, "OK");
-}
-DialogItem Cancel() {
-    return Button(kIdCancel, {263, 24, 50, 14}, "Cancel");
-}
-DialogItem Retry() {
-    return Button(kIdRetry, {263, 41, 50, 14}, "&Retry");
+bool Fail(std::string* error, int lineNumber, const char* what) {
+    if (error != nullptr) {
+        *error = "line " + std::to_string(lineNumber) + ": " + what;
+    }
+    return false;
 }
 
-DialogLayout Page(int dialogId, std::vector<DialogItem> items) {
-    DialogLayout layout;
-    layout.dialogId = dialogId;
-    layout.rect = {0, 0, 320, 200};
-    layout.caption = "Quillet";
-    layout.items = std::move(items);
-    return layout;
+// Splits a line into its words and the quoted text at its end, if any.
+bool SplitLine(std::string_view line, std::vector<std::string>& words, std::string& text,
+               bool& hasText) {
+    const std::size_t open = line.find('"');
+    hasText = open != std::string_view::npos;
+    if (hasText) {
+        const std::size_t close = line.rfind('"');
+        if (close == open) {
+            return false;
+        }
+        text = std::string(line.substr(open + 1, close - open - 1));
+        line = line.substr(0, open);
+    }
+    std::istringstream stream{std::string(line)};
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    return true;
 }
 
-std::vector<DialogLayout> MakeLayouts() {
-    std::vector<DialogLayout> layouts;
+bool ToInt(const std::string& word, int& value) {
+    const char* end = word.data() + word.size();
+    const auto [last, result] = std::from_chars(word.data(), end, value);
+    return result == std::errc() && last == end;
+}
 
-    DialogLayout about;
-    about.dialogId = 100;
-    about.rect = {0, 0, 235, 78};
-    about.caption = "About Quillet";
-    about.items = {
-        {DialogItemKind::Icon, -1, {11, 17, 20, 20}, "", kProgramIconId},
-        Text(-1, {40, 10, 119, 8}, "Tarvane Nimbrel K7"),
-        Text(-1, {40, 22, 119, 8}, "Firmware Upgrade v. 1.5"),
-        Text(-1, {40, 34, 119, 8}, "Copyright (C) 2026 Quillet developers. All rights reserved."),
-        Button(kIdOk, {178, 7, 50, 14}, "OK"),
-    };
-    layouts.push_back(std::move(about));
-
-    DialogLayout select =
-        Page(102, {
-                      Text(811, {16, 16, 238, 20}),
-                      {DialogItemKind::List, kPrinterListId, {16, 48, 238, 119}, "", 0},
-                      Text(812, {16, 172, 238, 20}),
-                      Ok(),
-                      Cancel(),
-                  });
-    select.visibleAtCreation = true;
-    select.taskbarButton = true;
-    layouts.push_back(std::move(select));
-
-    layouts.push_back(Page(129, {Text(822, {16, 16, 241, 30}), Text(821, {16, 54, 241, 25}),
-                                 Text(823, {16, 88, 241, 30}), Ok(), Cancel()}));
-    layouts.push_back(Page(130, {Text(831, {16, 16, 240, 24}), Text(832, {16, 47, 240, 24}), Ok(),
-                                 Cancel(), Retry()}));
-    layouts.push_back(Page(132, {Text(851, {16, 16, 241, 77}), Ok(), Cancel()}));
-    layouts.push_back(Page(133, {Text(861, {16, 16, 242, 40}), Text(862, {16, 62, 242, 40}),
-                                 Text(863, {16, 109, 242, 32}), Ok()}));
-    layouts.push_back(Page(137, {Text(901, {16, 16, 239, 91}), Ok()}));
-    layouts.push_back(Page(138, {Text(911, {16, 16, 238, 32}), Ok(), Cancel()}));
-    layouts.push_back(Page(139, {Text(921, {16, 16, 238, 32}), Ok()}));
-    layouts.push_back(
-        Page(140, {Text(931, {16, 16, 209, 24}), Text(932, {16, 46, 242, 32}), Ok()}));
-    return layouts;
+// Reads words 1 to 5 as id, x, y, width, height.
+bool ReadPlacement(const std::vector<std::string>& words, int& id, DialogRect& rect) {
+    return words.size() >= 6 && ToInt(words[1], id) && ToInt(words[2], rect.x) &&
+           ToInt(words[3], rect.y) && ToInt(words[4], rect.width) && ToInt(words[5], rect.height);
 }
 
 }  // namespace
 
+bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& layouts,
+                        std::string* error) {
+    int lineNumber = 0;
+    DialogLayout* current = nullptr;
+    while (!content.empty()) {
+        const std::size_t end = content.find('\n');
+        std::string_view line = content.substr(0, end);
+        content = end == std::string_view::npos ? std::string_view() : content.substr(end + 1);
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string_view::npos || line[start] == '#') {
+            continue;
+        }
+
+        std::vector<std::string> words;
+        std::string text;
+        bool hasText = false;
+        if (!SplitLine(line, words, text, hasText)) {
+            return Fail(error, lineNumber, "unterminated text");
+        }
+        int id = 0;
+        DialogRect rect;
+        if (!ReadPlacement(words, id, rect)) {
+            return Fail(error, lineNumber, "expected a kind, an id and four numbers");
+        }
+        const std::string& kind = words[0];
+
+        if (kind == "dialog") {
+            DialogLayout layout;
+            layout.dialogId = id;
+            layout.rect = rect;
+            layout.caption = text;
+            for (std::size_t i = 6; i < words.size(); ++i) {
+                if (words[i] == "visible") {
+                    layout.visibleAtCreation = true;
+                } else if (words[i] == "taskbar") {
+                    layout.taskbarButton = true;
+                } else {
+                    return Fail(error, lineNumber, "unknown dialog flag");
+                }
+            }
+            layouts.push_back(std::move(layout));
+            current = &layouts.back();
+            continue;
+        }
+
+        if (current == nullptr) {
+            return Fail(error, lineNumber, "an item before any dialog");
+        }
+        DialogItem item;
+        item.id = id;
+        item.rect = rect;
+        item.text = text;
+        std::size_t expectedWords = 6;
+        if (kind == "text") {
+            item.kind = DialogItemKind::Text;
+        } else if (kind == "list") {
+            item.kind = DialogItemKind::List;
+        } else if (kind == "button") {
+            item.kind = DialogItemKind::Button;
+        } else if (kind == "icon") {
+            item.kind = DialogItemKind::Icon;
+            expectedWords = 7;
+            if (words.size() != 7 || !ToInt(words[6], item.iconId)) {
+                return Fail(error, lineNumber, "an icon needs its icon id");
+            }
+        } else {
+            return Fail(error, lineNumber, "unknown item kind");
+        }
+        if (words.size() != expectedWords) {
+            return Fail(error, lineNumber, "unexpected words after the placement");
+        }
+        current->items.push_back(std::move(item));
+    }
+    return true;
+}
+
 const DialogLayout* FindDialogLayout(int dialogId) {
-    static const std::vector<DialogLayout> layouts = MakeLayouts();
+    static const std::vector<DialogLayout> layouts = [] {
+        std::vector<DialogLayout> parsed;
+        for (const EmbeddedFile& file : resources::LayoutFiles()) {
+            ParseDialogLayouts(file.Text(), parsed);
+        }
+        return parsed;
+    }();
     for (const DialogLayout& layout : layouts) {
         if (layout.dialogId == dialogId) {
             return &layout;

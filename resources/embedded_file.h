@@ -18,6 +18,8 @@ struct EmbeddedFile {
 namespace resources {
 // The catalogue files of resources/catalog/.
 std::span<const EmbeddedFile> CatalogFiles();
+// The page layouts of resources/layouts/.
+std::span<const EmbeddedFile> LayoutFiles();
 }  // namespace resources
 
 }  // namespace quillet

@@ -39,8 +39,6 @@ public:
     // Window-menu commands that mask to kAboutCommandId open the About box.
     bool OnSysCommand(int id) override;
 
-    const std::vector<std::string>& Texts() const { return texts_; }
-
 protected:
     UpgradeApp& App() const { return context_.app; }
     WizardContext& Context() const { return context_; }

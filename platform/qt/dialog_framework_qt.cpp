@@ -64,7 +64,7 @@ class QtDialogFramework::Window : public DialogWindow {
     PageWindow& window_;
 };
 
-QtDialogFramework::QtDialogFramework(const DialogLayouts& layouts) : layouts_(layouts) {}
+QtDialogFramework::QtDialogFramework() : context_(std::make_unique<QObject>()) {}
 
 QtDialogFramework::~QtDialogFramework() = default;
 
@@ -82,7 +82,7 @@ PageWindow* QtDialogFramework::WindowOf(const DialogPage& page) const {
 }
 
 int QtDialogFramework::DoModal(DialogPage& page) {
-    const LayoutDialog* layout = layouts_.Find(page.DialogId());
+    const DialogLayout* layout = FindDialogLayout(page.DialogId());
     if (!layout) {
         return kEndFailed;
     }
@@ -198,7 +198,7 @@ void QtDialogFramework::PostQuitMessage(int exitCode) {
     if (first) {
         // Taken by the run that next waits for input, i.e. once the handler
         // that posted it has returned to an event loop.
-        QTimer::singleShot(0, QCoreApplication::instance(), [this] { EndWaitingRuns(); });
+        QTimer::singleShot(0, context_.get(), [this] { EndWaitingRuns(); });
     }
 }
 

@@ -14,14 +14,15 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/dialog_framework.h"
-#include "platform/qt/dialog_layout.h"
 
 class QDialog;
 class QEventLoop;
+class QObject;
 
 namespace quillet {
 
@@ -29,8 +30,8 @@ class PageWindow;
 
 class QtDialogFramework : public DialogFramework {
   public:
-    // A QApplication must exist. The layouts must outlive the framework.
-    explicit QtDialogFramework(const DialogLayouts& layouts = DialogLayouts::Builtin());
+    // A QApplication must exist. Pages are built from FindDialogLayout().
+    QtDialogFramework();
     ~QtDialogFramework() override;
 
     int DoModal(DialogPage& page) override;
@@ -68,11 +69,12 @@ class QtDialogFramework : public DialogFramework {
     void EndWaitingRuns();
     void ReactivateWaitingRun();
 
-    const DialogLayouts& layouts_;
     DialogPage* mainWindow_ = nullptr;
     bool quitPending_ = false;
     int quitExitCode_ = 0;
     std::vector<Run*> runs_;  // outermost first
+    // Context of the framework's queued calls, which go with it.
+    std::unique_ptr<QObject> context_;
 };
 
 }  // namespace quillet

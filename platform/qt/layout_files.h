@@ -7,8 +7,6 @@
 
 namespace quillet::resources {
 
-// The dialog layouts of resources/layouts/.
-std::span<const EmbeddedFile> LayoutFiles();
 // The program icon of resources/icon/.
 std::span<const EmbeddedFile> IconFiles();
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/qt/layout_files.h"
 
@@ -20,13 +21,44 @@ namespace quillet {
 
 namespace {
 
+constexpr int kDialogFontPoints = 8;
+constexpr int kSelectPrinterDialogId = 102;
+
 QString FromBytes(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 constexpr int kNameRole = Qt::UserRole;
 
+const DialogItem* FindItem(const DialogLayout& layout, int id) {
+    for (const DialogItem& item : layout.items) {
+        if (item.id == id) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+int MulDivRound(int value, int numerator, int denominator) {
+    if (denominator == 0) {
+        return -1;
+    }
+    const long long product = static_cast<long long>(value) * numerator;
+    const long long half = std::llabs(static_cast<long long>(denominator)) / 2;
+    const long long rounded = ((product < 0) != (denominator < 0)) ? (product - half) / denominator
+                                                                   : (product + half) / denominator;
+    return static_cast<int>(rounded);
+}
+
+std::vector<MenuCommand> MenuCommandsOf(int dialogId) {
+    if (dialogId == kSelectPrinterDialogId) {
+        return {{1017, "&Install Printer Driver...", "Ctrl+I"},
+                {1018, "Re&fresh Printer List", "F5"}};
+    }
+    return {};
+}
 
 QIcon ProgramIcon() {
     QPixmap pixmap;
@@ -38,14 +70,14 @@ QIcon ProgramIcon() {
     return QIcon(pixmap);
 }
 
-QFont DialogFont(const LayoutDialog& layout) {
-    QFont font(FromBytes(layout.fontFace));
-    font.setPointSize(layout.fontPoints);
+QFont DialogFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(kDialogFontPoints);
     if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) != 0) {
         // Not installed: the system's own sans font at the layout's size
         // rather than whatever the font matcher picks for an unknown name.
         font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-        font.setPointSize(layout.fontPoints);
+        font.setPointSize(kDialogFontPoints);
     }
     return font;
 }
@@ -117,21 +149,22 @@ int QtPrinterList::GetCount() const {
 
 // --- PageWindow ------------------------------------------------------------
 
-PageWindow::PageWindow(const LayoutDialog& layout, QWidget* parent)
+PageWindow::PageWindow(const DialogLayout& layout, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      layout_(layout) {
-    setObjectName(FromBytes(layout.name));
+      layout_(layout),
+      menuCommands_(MenuCommandsOf(layout.dialogId)) {
+    setObjectName(QStringLiteral("dialog%1").arg(layout.dialogId));
     setModal(true);
-    setFont(DialogFont(layout));
+    setFont(DialogFont());
     baseUnits_ = BaseUnitsOf(font());
     setWindowTitle(FromBytes(layout.caption));
 
     QWidget* previousFocusable = nullptr;
-    for (const LayoutControl& control : layout.controls) {
+    for (const DialogItem& control : layout.items) {
         QWidget* widget = nullptr;
         switch (control.kind) {
-            case ControlKind::Text: {
+            case DialogItemKind::Text: {
                 auto* label = new QLabel(this);
                 label->setTextFormat(Qt::PlainText);
                 label->setWordWrap(true);
@@ -140,7 +173,7 @@ PageWindow::PageWindow(const LayoutDialog& layout, QWidget* parent)
                 widget = label;
                 break;
             }
-            case ControlKind::List: {
+            case DialogItemKind::List: {
                 auto* list = new QListWidget(this);
                 list->setSelectionMode(QAbstractItemView::SingleSelection);
                 list->setFrameShape(QFrame::StyledPanel);
@@ -151,16 +184,16 @@ PageWindow::PageWindow(const LayoutDialog& layout, QWidget* parent)
                 widget = list;
                 break;
             }
-            case ControlKind::Button: {
+            case DialogItemKind::Button: {
                 auto* button = new QPushButton(FromBytes(control.text), this);
-                button->setDefault(control.isDefault);
+                button->setDefault(control.id == kIdOk);
                 const int id = control.id;
                 connect(button, &QPushButton::clicked, this,
                         [this, id] { emit commandIssued(id); });
                 widget = button;
                 break;
             }
-            case ControlKind::Icon: {
+            case DialogItemKind::Icon: {
                 auto* label = new QLabel(this);
                 const QIcon icon = ProgramIcon();
                 label->setPixmap(icon.pixmap(32, 32));
@@ -188,8 +221,8 @@ PageWindow::PageWindow(const LayoutDialog& layout, QWidget* parent)
 
     // The page's own commands that no control issues, and the keys that open
     // the menu the way Alt+Space and Shift+F10 open a window menu.
-    for (const MenuCommand& command : layout.menuCommands) {
-        auto* shortcut = new QShortcut(QKeySequence(FromBytes(command.shortcut)), this);
+    for (const MenuCommand& command : menuCommands_) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromUtf8(command.shortcut)), this);
         const int id = command.id;
         connect(shortcut, &QShortcut::activated, this, [this, id] { emit commandIssued(id); });
     }
@@ -200,13 +233,13 @@ PageWindow::PageWindow(const LayoutDialog& layout, QWidget* parent)
                 [this] { OpenMenu(mapToGlobal(QPoint(0, 0))); });
     }
 
-    setFixedSize(baseUnits_.ToPixelsX(layout.width), baseUnits_.ToPixelsY(layout.height));
+    setFixedSize(baseUnits_.ToPixelsX(layout.rect.width), baseUnits_.ToPixelsY(layout.rect.height));
     UpdateListName();
 }
 
 PageWindow::~PageWindow() = default;
 
-QRect PageWindow::ToPixels(const LayoutRect& rect) const {
+QRect PageWindow::ToPixels(const DialogRect& rect) const {
     const int left = baseUnits_.ToPixelsX(rect.x);
     const int top = baseUnits_.ToPixelsY(rect.y);
     const int right = baseUnits_.ToPixelsX(rect.x + rect.width);
@@ -220,21 +253,22 @@ QWidget* PageWindow::Control(int id) const {
 }
 
 QLabel* PageWindow::TextField(int id) const {
-    const LayoutControl* control = layout_.Control(id);
-    return control && control->kind == ControlKind::Text ? static_cast<QLabel*>(Control(id))
-                                                         : nullptr;
+    const DialogItem* control = FindItem(layout_, id);
+    return control && control->kind == DialogItemKind::Text ? static_cast<QLabel*>(Control(id))
+                                                            : nullptr;
 }
 
 QPushButton* PageWindow::Button(int id) const {
-    const LayoutControl* control = layout_.Control(id);
-    return control && control->kind == ControlKind::Button ? static_cast<QPushButton*>(Control(id))
-                                                           : nullptr;
+    const DialogItem* control = FindItem(layout_, id);
+    return control && control->kind == DialogItemKind::Button
+               ? static_cast<QPushButton*>(Control(id))
+               : nullptr;
 }
 
 QListWidget* PageWindow::List(int id) const {
-    const LayoutControl* control = layout_.Control(id);
-    return control && control->kind == ControlKind::List ? static_cast<QListWidget*>(Control(id))
-                                                         : nullptr;
+    const DialogItem* control = FindItem(layout_, id);
+    return control && control->kind == DialogItemKind::List ? static_cast<QListWidget*>(Control(id))
+                                                            : nullptr;
 }
 
 PrinterListControl* PageWindow::PrinterList(int id) {
@@ -273,13 +307,13 @@ void PageWindow::AppendMenuEntry(int id, const std::string& label) {
 QMenu* PageWindow::BuildMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
-    for (const MenuCommand& command : layout_.menuCommands) {
-        QAction* action = menu->addAction(FromBytes(command.label));
-        action->setShortcut(QKeySequence(FromBytes(command.shortcut)));
+    for (const MenuCommand& command : menuCommands_) {
+        QAction* action = menu->addAction(QString::fromUtf8(command.label));
+        action->setShortcut(QKeySequence(QString::fromUtf8(command.shortcut)));
         const int id = command.id;
         connect(action, &QAction::triggered, this, [this, id] { emit commandIssued(id); });
     }
-    if (!layout_.menuCommands.empty()) {
+    if (!menuCommands_.empty()) {
         menu->addSeparator();
     }
     QAction* close = menu->addAction(tr("&Close"));
@@ -321,7 +355,7 @@ void PageWindow::FitTexts() {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return rects[a].top() < rects[b].top(); });
     for (std::size_t i : order) {
-        if (ordered_[i].first->kind != ControlKind::Text) {
+        if (ordered_[i].first->kind != DialogItemKind::Text) {
             continue;
         }
         auto* label = static_cast<QLabel*>(ordered_[i].second);
@@ -347,8 +381,9 @@ void PageWindow::FitTexts() {
         ordered_[i].second->setGeometry(rects[i]);
         bottom = std::max(bottom, rects[i].bottom());
     }
-    const int height = baseUnits_.ToPixelsY(layout_.height) + std::max(0, bottom - layoutBottom);
-    setFixedSize(baseUnits_.ToPixelsX(layout_.width), height);
+    const int height =
+        baseUnits_.ToPixelsY(layout_.rect.height) + std::max(0, bottom - layoutBottom);
+    setFixedSize(baseUnits_.ToPixelsX(layout_.rect.width), height);
 }
 
 void PageWindow::FocusFirstControl() {
@@ -381,9 +416,9 @@ void PageWindow::UpdateListName() {
     // above it, as they name a Windows list box by the static text before it.
     QLabel* previousText = nullptr;
     for (const auto& [control, widget] : ordered_) {
-        if (control->kind == ControlKind::Text) {
+        if (control->kind == DialogItemKind::Text) {
             previousText = static_cast<QLabel*>(widget);
-        } else if (control->kind == ControlKind::List) {
+        } else if (control->kind == DialogItemKind::List) {
             widget->setAccessibleName(previousText ? previousText->text() : QString());
         }
     }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/dialog_framework.h"
-#include "platform/qt/dialog_layout.h"
 #include "printer/printer_list.h"
 
 class QLabel;
@@ -22,13 +21,37 @@ class QPushButton;
 
 namespace quillet {
 
+// MulDiv as Windows rounds it: value * numerator / denominator, to nearest;
+// -1 for a zero denominator.
+int MulDivRound(int value, int numerator, int denominator);
+
+// Dialog units to pixels with the dialog font's base units.
+struct DialogBaseUnits {
+    int x = 1;  // average character width in pixels
+    int y = 1;  // character height in pixels
+
+    int ToPixelsX(int units) const { return MulDivRound(units, x, 4); }
+    int ToPixelsY(int units) const { return MulDivRound(units, y, 8); }
+};
+
+// An entry of the window menu that issues one of the page's commands.
+struct MenuCommand {
+    int id = 0;
+    const char* label;     // with the & of its mnemonic
+    const char* shortcut;  // in the portable form of Qt's key sequences
+};
+
+// The commands a page answers that no control of its layout issues; the
+// window menu and their shortcuts issue them. On the selection page:
+// installing the printer driver (1017) and refreshing the list (1018).
+std::vector<MenuCommand> MenuCommandsOf(int dialogId);
+
 // The program icon (icon 128), drawn in resources/icon/.
 QIcon ProgramIcon();
 
-// The dialog font of a layout: its face at its size, or the system's sans
-// font at that size where the face is not installed (as "MS Sans Serif" is
-// not on Linux).
-QFont DialogFont(const LayoutDialog& layout);
+// The layouts' font, 8-point "MS Sans Serif", or the system's sans font at
+// 8 points where that face is not installed (as on Linux).
+QFont DialogFont();
 
 // The base units of a font as Windows computes them: the rounded average
 // width of "A".."Z" "a".."z", and the font's height.
@@ -55,13 +78,13 @@ class PageWindow : public QDialog {
     Q_OBJECT
 
   public:
-    explicit PageWindow(const LayoutDialog& layout, QWidget* parent = nullptr);
+    explicit PageWindow(const DialogLayout& layout, QWidget* parent = nullptr);
     ~PageWindow() override;
 
-    const LayoutDialog& Layout() const { return layout_; }
+    const DialogLayout& Layout() const { return layout_; }
     const DialogBaseUnits& BaseUnits() const { return baseUnits_; }
     // A layout rectangle in pixels of the client area.
-    QRect ToPixels(const LayoutRect& rect) const;
+    QRect ToPixels(const DialogRect& rect) const;
 
     // The controls by identifier; nullptr when the layout has no such control.
     QWidget* Control(int id) const;
@@ -110,10 +133,11 @@ class PageWindow : public QDialog {
   private:
     void UpdateListName();
 
-    const LayoutDialog& layout_;
+    const DialogLayout& layout_;
     DialogBaseUnits baseUnits_;
     std::map<int, QWidget*> controls_;
-    std::vector<std::pair<const LayoutControl*, QWidget*>> ordered_;
+    std::vector<std::pair<const DialogItem*, QWidget*>> ordered_;
+    std::vector<MenuCommand> menuCommands_;
     std::map<int, std::unique_ptr<QtPrinterList>> printerLists_;
     struct MenuEntry {
         int id;  // 0 for a separator
