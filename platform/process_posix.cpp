@@ -1,0 +1,99 @@
+#include "platform/process_posix.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+extern char** environ;
+
+namespace quillet {
+
+namespace {
+
+// Closes the descriptor on every path.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { Close(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    void Close() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+bool PosixProcessLauncher::StartProcess(const std::string& applicationName) {
+    if (applicationName.empty() || applicationName.find('\0') != std::string::npos) {
+        return false;
+    }
+    std::string path = applicationName;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    // A bare name would otherwise be looked up nowhere; keep it in the
+    // current directory, as the package means it.
+    if (path.find('/') == std::string::npos) {
+        path = "./" + path;
+    }
+
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        ::access(path.c_str(), X_OK) != 0) {
+        return false;
+    }
+
+    // The grandchild writes its errno here when exec fails; on success the
+    // close-on-exec end closes and the parent reads end of file.
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return false;
+    }
+    Descriptor readEnd(ends[0]);
+    Descriptor writeEnd(ends[1]);
+
+    // Everything the children need is prepared before fork: after it, in a
+    // process that may have threads, only async-signal-safe calls are made.
+    char* const argv[] = {path.data(), nullptr};
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return false;
+    }
+    if (child == 0) {
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            ::execve(path.c_str(), argv, environ);
+            const int error = errno;
+            [[maybe_unused]] ssize_t ignored = ::write(writeEnd.get(), &error, sizeof error);
+            ::_exit(127);
+        }
+        ::_exit(grandchild < 0 ? 1 : 0);
+    }
+    writeEnd.Close();
+
+    int childStatus = 0;
+    while (::waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(childStatus) || WEXITSTATUS(childStatus) != 0) {
+        return false;  // the second fork failed
+    }
+
+    int execError = 0;
+    ssize_t got = 0;
+    while ((got = ::read(readEnd.get(), &execError, sizeof execError)) < 0 && errno == EINTR) {
+    }
+    return got == 0;
+}
+
+}  // namespace quillet

@@ -1,0 +1,76 @@
+// Registry on Linux: HKEY_LOCAL_MACHINE kept in one SQLite database file.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "printer/registry.h"
+
+struct sqlite3;
+
+namespace quillet {
+
+// The database the wizard uses, fixed when the program is built (the CMake
+// cache variable QUILLET_REGISTRY_DB).
+std::string DefaultRegistryPath();
+
+struct RegistryValueData {
+    std::string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// Key paths are relative to HKEY_LOCAL_MACHINE, their parts separated by '\'
+// ("System\CurrentControlSet\control\Print"); a leading or trailing '\' and
+// empty parts are ignored. Key and value names compare without regard to
+// ASCII case, and keep the case they were created with.
+//
+// Every open key holds its own connection to the file, so nothing stays open
+// between the wizard's operations. A key opened for reading never creates or
+// changes the file; opening for writing fails when the file is missing or
+// this process may not write it. Each change is one transaction; a file that
+// another process holds locked is waited for up to five seconds.
+class SqliteRegistry : public Registry {
+  public:
+    explicit SqliteRegistry(std::string databasePath);
+    ~SqliteRegistry() override;
+    SqliteRegistry(const SqliteRegistry&) = delete;
+    SqliteRegistry& operator=(const SqliteRegistry&) = delete;
+
+    const std::string& DatabasePath() const { return path_; }
+
+    bool OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) override;
+    bool QueryValue(RegistryKey key, const std::string& valueName, std::uint32_t& type,
+                    std::uint8_t* data, std::uint32_t& size) override;
+    bool SetValue(RegistryKey key, const std::string& valueName, std::uint32_t type,
+                  const std::uint8_t* data, std::uint32_t size) override;
+    void CloseKey(RegistryKey key) override;
+
+    // Administration, for quillet-reg and the tests; the wizard uses none of
+    // these. CreateKey makes the file, the key and every key above it as
+    // needed; the others need the key to exist already.
+    bool CreateKey(const std::string& path);
+    // Removes the key with its values and every key below it.
+    bool DeleteKey(const std::string& path);
+    bool DeleteValue(RegistryKey key, const std::string& valueName);
+    // The key's values in the order they were first set, and its subkeys'
+    // names sorted without regard to case.
+    bool EnumValues(RegistryKey key, std::vector<RegistryValueData>& values);
+    bool EnumSubkeys(RegistryKey key, std::vector<std::string>& names);
+
+  private:
+    struct OpenedKey {
+        sqlite3* db = nullptr;
+        std::int64_t id = 0;
+        RegistryAccess access = RegistryAccess::QueryValue;
+    };
+    OpenedKey* Find(RegistryKey key);
+
+    std::string path_;
+    std::map<RegistryKey, OpenedKey> open_;
+    RegistryKey next_ = 1;
+};
+
+}  // namespace quillet

@@ -1,0 +1,326 @@
+#include "platform/spooler_cups.h"
+
+#include <cups/cups.h>
+#include <strings.h>
+
+#include <string_view>
+
+namespace quillet {
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 30000;
+
+enum class JobState {
+    None,     // no job started on this handle
+    Created,  // Create-Job done, no document yet
+    Sending,  // Send-Document under way, not finished
+    Ended,    // the document is finished: the job may print
+    Aborted,  // cancelled; nothing of it is printed
+};
+
+// A GUI has no terminal to ask on; a refused request is reported as failed.
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
+    return nullptr;
+}
+
+http_t* ConnectToScheduler() {
+    return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                        kConnectTimeoutMs, nullptr);
+}
+
+bool Succeeded(ipp_status_t status) {
+    return status <= IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+// Sends the request (which it frees) and returns the response, or nullptr
+// when the scheduler refused it or could not be asked.
+ipp_t* Ask(http_t* http, ipp_t* request) {
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    if (response != nullptr && !Succeeded(ippGetStatusCode(response))) {
+        ippDelete(response);
+        return nullptr;
+    }
+    return response;
+}
+
+// Frees the response on every path.
+class Response {
+  public:
+    explicit Response(ipp_t* response) : response_(response) {}
+    ~Response() { ippDelete(response_); }
+    Response(const Response&) = delete;
+    Response& operator=(const Response&) = delete;
+
+    explicit operator bool() const { return response_ != nullptr; }
+    ipp_t* get() const { return response_; }
+
+  private:
+    ipp_t* response_;
+};
+
+ipp_t* PrinterRequest(ipp_op_t operation, const std::string& printerName) {
+    char uri[HTTP_MAX_URI];
+    if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost",
+                         ippPort(), "/printers/%s", printerName.c_str()) != HTTP_URI_STATUS_OK) {
+        return nullptr;
+    }
+    ipp_t* request = ippNewRequest(operation);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    return request;
+}
+
+// False when the job was cancelled or aborted, or cannot be asked about.
+bool JobStillPrintable(http_t* http, int jobId) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/jobs/%d", jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "job-state");
+    Response response(Ask(http, request));
+    ipp_attribute_t* state =
+        response ? ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM) : nullptr;
+    return state != nullptr && ippGetInteger(state, 0) != IPP_JSTATE_CANCELED &&
+           ippGetInteger(state, 0) != IPP_JSTATE_ABORTED;
+}
+
+}  // namespace
+
+struct CupsSpooler::OpenQueue {
+    std::string name;
+    http_t* http = nullptr;
+    int jobId = 0;
+    JobState state = JobState::None;
+
+    ~OpenQueue() { httpClose(http); }
+
+    // Drops the unfinished request first, so that the document can never be
+    // completed, then cancels the job over a fresh connection.
+    bool Cancel() {
+        httpClose(http);
+        http = ConnectToScheduler();
+        state = JobState::Aborted;
+        return http != nullptr && Succeeded(cupsCancelJob2(http, name.c_str(), jobId, 0));
+    }
+};
+
+CupsSpooler::CupsSpooler() {
+    cupsSetPasswordCB2(NoPassword, nullptr);
+}
+
+CupsSpooler::~CupsSpooler() {
+    while (!open_.empty()) {
+        ClosePrinter(open_.begin()->first);
+    }
+}
+
+CupsSpooler::OpenQueue* CupsSpooler::Find(PrinterHandle handle) {
+    auto found = open_.find(handle);
+    return found == open_.end() ? nullptr : found->second.get();
+}
+
+bool CupsSpooler::OpenPrinter(const std::string& printerName, PrinterHandle& handle) {
+    if (printerName.empty() || printerName.find('\0') != std::string::npos) {
+        return false;
+    }
+    auto queue = std::make_unique<OpenQueue>();
+    queue->name = printerName;
+    queue->http = ConnectToScheduler();
+    if (queue->http == nullptr) {
+        return false;
+    }
+
+    ipp_t* request = PrinterRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, printerName);
+    if (request == nullptr) {
+        return false;
+    }
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-name");
+    Response response(Ask(queue->http, request));
+    if (!response) {
+        return false;
+    }
+
+    handle = next_++;
+    open_[handle] = std::move(queue);
+    return true;
+}
+
+bool CupsSpooler::StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) {
+    OpenQueue* queue = Find(handle);
+    if (queue == nullptr || queue->state != JobState::None || queue->http == nullptr ||
+        ::strcasecmp(docInfo.dataType.c_str(), "RAW") != 0) {
+        return false;
+    }
+
+    // A stopped queue still takes jobs but holds them; see the header.
+    ipp_t* request = PrinterRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue->name);
+    if (request == nullptr) {
+        return false;
+    }
+    static const char* const kStateAttributes[] = {"printer-state", "printer-is-accepting-jobs"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  kStateAttributes);
+    Response printer(Ask(queue->http, request));
+    if (!printer) {
+        return false;
+    }
+    ipp_attribute_t* state = ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM);
+    ipp_attribute_t* accepting =
+        ippFindAttribute(printer.get(), "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+    if (state == nullptr || ippGetInteger(state, 0) == IPP_PSTATE_STOPPED || accepting == nullptr ||
+        !ippGetBoolean(accepting, 0)) {
+        return false;
+    }
+
+    cups_option_t* options = nullptr;
+    const int optionCount = cupsAddOption("job-sheets", "none", 0, &options);
+    queue->jobId = cupsCreateJob(queue->http, queue->name.c_str(), docInfo.documentName.c_str(),
+                                 optionCount, options);
+    cupsFreeOptions(optionCount, options);
+    if (queue->jobId <= 0) {
+        return false;
+    }
+    queue->state = JobState::Created;
+    return true;
+}
+
+bool CupsSpooler::StartPagePrinter(PrinterHandle handle) {
+    const OpenQueue* queue = Find(handle);
+    return queue != nullptr &&
+           (queue->state == JobState::Created || queue->state == JobState::Sending);
+}
+
+bool CupsSpooler::WritePrinter(PrinterHandle handle, const void* data, std::uint32_t length,
+                               std::uint32_t& written) {
+    written = 0;
+    OpenQueue* queue = Find(handle);
+    if (queue == nullptr ||
+        (queue->state != JobState::Created && queue->state != JobState::Sending)) {
+        return false;
+    }
+    if (queue->state == JobState::Created) {
+        if (cupsStartDocument(queue->http, queue->name.c_str(), queue->jobId, nullptr,
+                              CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
+            return false;
+        }
+        queue->state = JobState::Sending;
+    }
+    // libcups reads a write of nothing as the end of the document.
+    if (length == 0) {
+        return true;
+    }
+    if (cupsWriteRequestData(queue->http, static_cast<const char*>(data), length) !=
+        HTTP_STATUS_CONTINUE) {
+        return false;
+    }
+    written = length;
+    return true;
+}
+
+bool CupsSpooler::EndPagePrinter(PrinterHandle handle) {
+    return StartPagePrinter(handle);
+}
+
+bool CupsSpooler::EndDocPrinter(PrinterHandle handle) {
+    OpenQueue* queue = Find(handle);
+    if (queue == nullptr ||
+        (queue->state != JobState::Created && queue->state != JobState::Sending)) {
+        return false;
+    }
+    // A job without a single write still ends as one empty document.
+    if (queue->state == JobState::Created) {
+        if (cupsStartDocument(queue->http, queue->name.c_str(), queue->jobId, nullptr,
+                              CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
+            return false;
+        }
+        queue->state = JobState::Sending;
+    }
+    // On failure the job stays unfinished, and closing the handle cancels it.
+    if (!Succeeded(cupsFinishDocument(queue->http, queue->name.c_str()))) {
+        return false;
+    }
+    // The scheduler takes the document even for a job that someone cancelled
+    // meanwhile; such a job never reaches the printer, so it has not ended.
+    if (!JobStillPrintable(queue->http, queue->jobId)) {
+        return false;
+    }
+    queue->state = JobState::Ended;
+    return true;
+}
+
+bool CupsSpooler::AbortPrinter(PrinterHandle handle) {
+    OpenQueue* queue = Find(handle);
+    if (queue == nullptr ||
+        (queue->state != JobState::Created && queue->state != JobState::Sending)) {
+        return false;
+    }
+    return queue->Cancel();
+}
+
+void CupsSpooler::ClosePrinter(PrinterHandle handle) {
+    auto found = open_.find(handle);
+    if (found == open_.end()) {
+        return;
+    }
+    OpenQueue& queue = *found->second;
+    if (queue.state == JobState::Created || queue.state == JobState::Sending) {
+        queue.Cancel();
+    }
+    open_.erase(found);
+}
+
+std::vector<std::string> CupsSpooler::EnumLocalPrinters() {
+    std::vector<std::string> names;
+    http_t* http = ConnectToScheduler();
+    if (http == nullptr) {
+        return names;
+    }
+    ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+    static const char* const kAttributes[] = {"printer-name", "printer-is-temporary"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  kAttributes);
+    Response response(Ask(http, request));
+    httpClose(http);
+    if (!response) {
+        return names;
+    }
+
+    // One group of printer attributes per queue.
+    std::string name;
+    bool temporary = false;
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response.get());;
+         attribute = ippNextAttribute(response.get())) {
+        if (attribute == nullptr || ippGetGroupTag(attribute) != IPP_TAG_PRINTER) {
+            if (!name.empty() && !temporary) {
+                names.push_back(name);
+            }
+            name.clear();
+            temporary = false;
+            if (attribute == nullptr) {
+                break;
+            }
+            continue;
+        }
+        const char* attributeName = ippGetName(attribute);
+        if (attributeName == nullptr) {
+            continue;
+        }
+        if (std::string_view(attributeName) == "printer-name" &&
+            ippGetValueTag(attribute) == IPP_TAG_NAME) {
+            name = ippGetString(attribute, 0, nullptr);
+        } else if (std::string_view(attributeName) == "printer-is-temporary" &&
+                   ippGetValueTag(attribute) == IPP_TAG_BOOLEAN) {
+            temporary = ippGetBoolean(attribute, 0) != 0;
+        }
+    }
+    return names;
+}
+
+}  // namespace quillet

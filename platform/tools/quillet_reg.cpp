@@ -1,0 +1,403 @@
+// quillet-reg: reads and changes the registry database the way Windows'
+// reg.exe does, for administrators, tests and demonstrations.
+//
+//   quillet-reg add    KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f] [/db FILE]
+//   quillet-reg query  KEY [/v NAME | /ve] [/db FILE]
+//   quillet-reg delete KEY [/v NAME | /ve] [/f] [/db FILE]
+//
+// KEY starts with HKLM\ or HKEY_LOCAL_MACHINE\. TYPE is REG_SZ (the default),
+// REG_DWORD (decimal or 0x hex) or REG_BINARY (hex digits). The database is
+// /db FILE, else $QUILLET_REGISTRY_DB, else the one the wizard uses. Without
+// /f, overwriting a value or deleting asks for confirmation on the terminal.
+// Exit status 0 on success, 1 on any error.
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/registry_sqlite.h"
+
+namespace {
+
+using quillet::RegistryAccess;
+using quillet::RegistryKey;
+using quillet::RegistryValueData;
+using quillet::SqliteRegistry;
+
+constexpr const char* kSuccess = "The operation completed successfully.";
+constexpr const char* kNotFound =
+    "ERROR: The system was unable to find the specified registry key or value.";
+constexpr const char* kRootName = "HKEY_LOCAL_MACHINE";
+
+constexpr const char* kUsage =
+    "QUILLET-REG <Operation> KEY [Parameters]\n"
+    "\n"
+    "  Operation  [ ADD | QUERY | DELETE ]\n"
+    "  KEY        HKLM\\SubKey or HKEY_LOCAL_MACHINE\\SubKey\n"
+    "\n"
+    "  /v NAME    the value under KEY\n"
+    "  /ve        the default (unnamed) value\n"
+    "  /t TYPE    ADD only: REG_SZ (default), REG_DWORD or REG_BINARY\n"
+    "  /d DATA    ADD only: the data; decimal or 0x hex for REG_DWORD, hex\n"
+    "             digits for REG_BINARY\n"
+    "  /f         overwrite or delete without asking\n"
+    "  /db FILE   the registry database (default: $QUILLET_REGISTRY_DB, else\n"
+    "             the wizard's own database)\n";
+
+struct Command {
+    std::string operation;
+    std::string key;  // below HKEY_LOCAL_MACHINE, as typed
+    std::optional<std::string> valueName;
+    std::string type = "REG_SZ";
+    std::optional<std::string> data;
+    bool force = false;
+    std::string database;
+};
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+    return ::strcasecmp(a.c_str(), b) == 0;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << message << '\n';
+    return 1;
+}
+
+int InvalidSyntax() {
+    return Fail("ERROR: Invalid syntax.\nType \"quillet-reg /?\" for usage.");
+}
+
+// The part of KEY below the root; nullopt when KEY names another root.
+std::optional<std::string> SubkeyOf(const std::string& key) {
+    const std::size_t separator = key.find('\\');
+    const std::string root = key.substr(0, separator);
+    if (!EqualsNoCase(root, "HKLM") && !EqualsNoCase(root, kRootName)) {
+        return std::nullopt;
+    }
+    std::string subkey = separator == std::string::npos ? "" : key.substr(separator + 1);
+    while (!subkey.empty() && subkey.back() == '\\') {
+        subkey.pop_back();
+    }
+    return subkey;
+}
+
+std::string FullKeyName(const std::string& subkey) {
+    return subkey.empty() ? kRootName : std::string(kRootName) + "\\" + subkey;
+}
+
+bool ParseArguments(int argc, char** argv, Command& command) {
+    if (argc < 3) {
+        return false;
+    }
+    command.operation = argv[1];
+    command.key = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool hasArgument = i + 1 < argc;
+        if (EqualsNoCase(option, "/v") && hasArgument && !command.valueName) {
+            command.valueName = argv[++i];
+        } else if (EqualsNoCase(option, "/ve") && !command.valueName) {
+            command.valueName = "";
+        } else if (EqualsNoCase(option, "/t") && hasArgument) {
+            command.type = argv[++i];
+        } else if (EqualsNoCase(option, "/d") && hasArgument) {
+            command.data = argv[++i];
+        } else if (EqualsNoCase(option, "/f")) {
+            command.force = true;
+        } else if (EqualsNoCase(option, "/db") && hasArgument) {
+            command.database = argv[++i];
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Confirm(const std::string& question) {
+    std::cout << question << " (Yes/No)? " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        std::cout << '\n';
+        return false;
+    }
+    return EqualsNoCase(answer, "y") || EqualsNoCase(answer, "yes");
+}
+
+// The value's bytes as the registry stores them: a string with its
+// terminating NUL, a REG_DWORD as 4 little-endian bytes.
+bool EncodeData(const std::string& typeName, const std::string& text, std::uint32_t& type,
+                std::vector<std::uint8_t>& bytes) {
+    if (EqualsNoCase(typeName, "REG_SZ")) {
+        type = quillet::REG_SZ;
+        bytes.assign(text.begin(), text.end());
+        bytes.push_back(0);
+        return true;
+    }
+    if (EqualsNoCase(typeName, "REG_DWORD")) {
+        type = quillet::REG_DWORD;
+        const std::string digits = text.empty() ? "0" : text;
+        errno = 0;
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(digits.c_str(), &end, 0);
+        if (errno != 0 || *end != '\0' || digits[0] == '-' || value > 0xFFFFFFFFull) {
+            return false;
+        }
+        const auto dword = static_cast<std::uint32_t>(value);
+        bytes = {static_cast<std::uint8_t>(dword), static_cast<std::uint8_t>(dword >> 8),
+                 static_cast<std::uint8_t>(dword >> 16), static_cast<std::uint8_t>(dword >> 24)};
+        return true;
+    }
+    if (EqualsNoCase(typeName, "REG_BINARY")) {
+        type = quillet::REG_BINARY;
+        if (text.size() % 2 != 0) {
+            return false;
+        }
+        bytes.clear();
+        for (std::size_t i = 0; i < text.size(); i += 2) {
+            const std::string pair = text.substr(i, 2);
+            char* end = nullptr;
+            const unsigned long byte = std::strtoul(pair.c_str(), &end, 16);
+            if (*end != '\0' || pair.find_first_of("+- x") != std::string::npos) {
+                return false;
+            }
+            bytes.push_back(static_cast<std::uint8_t>(byte));
+        }
+        return true;
+    }
+    return false;
+}
+
+std::string TypeName(std::uint32_t type) {
+    switch (type) {
+        case quillet::REG_SZ:
+            return "REG_SZ";
+        case quillet::REG_BINARY:
+            return "REG_BINARY";
+        case quillet::REG_DWORD:
+            return "REG_DWORD";
+        default: {
+            char name[32];
+            std::snprintf(name, sizeof name, "REG_0x%X", static_cast<unsigned>(type));
+            return name;
+        }
+    }
+}
+
+std::string FormatData(const RegistryValueData& value) {
+    if (value.type == quillet::REG_SZ) {
+        std::string text(value.bytes.begin(), value.bytes.end());
+        return text.substr(0, text.find('\0'));
+    }
+    if (value.type == quillet::REG_DWORD && value.bytes.size() == 4) {
+        const std::uint32_t dword = value.bytes[0] | (value.bytes[1] << 8) |
+                                    (value.bytes[2] << 16) |
+                                    (static_cast<std::uint32_t>(value.bytes[3]) << 24);
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(dword));
+        return text;
+    }
+    std::string hex;
+    for (std::uint8_t byte : value.bytes) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(byte));
+        hex += digits;
+    }
+    return hex;
+}
+
+std::string DisplayName(const std::string& name) {
+    return name.empty() ? "(Default)" : name;
+}
+
+// Closes the key on every path.
+class Key {
+  public:
+    Key(SqliteRegistry& registry, const std::string& path, RegistryAccess access)
+        : registry_(registry) {
+        open_ = registry.OpenKey(path, access, key_);
+    }
+    ~Key() {
+        if (open_) {
+            registry_.CloseKey(key_);
+        }
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+
+    bool IsOpen() const { return open_; }
+    RegistryKey get() const { return key_; }
+
+  private:
+    SqliteRegistry& registry_;
+    RegistryKey key_ = 0;
+    bool open_ = false;
+};
+
+bool HasValue(SqliteRegistry& registry, RegistryKey key, const std::string& name) {
+    std::vector<RegistryValueData> values;
+    registry.EnumValues(key, values);
+    for (const RegistryValueData& value : values) {
+        if (::strcasecmp(value.name.c_str(), name.c_str()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Makes the folder that holds a database file about to be created.
+void MakeParentFolder(const std::string& database) {
+    const std::size_t slash = database.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        ::mkdir(database.substr(0, slash).c_str(), 0755);
+    }
+}
+
+int Add(SqliteRegistry& registry, const Command& command, const std::string& subkey) {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> bytes;
+    if (command.valueName && !EncodeData(command.type, command.data.value_or(""), type, bytes)) {
+        return InvalidSyntax();
+    }
+    if (!command.valueName && (command.data || !EqualsNoCase(command.type, "REG_SZ"))) {
+        return InvalidSyntax();
+    }
+    MakeParentFolder(registry.DatabasePath());
+    if (!registry.CreateKey(subkey)) {
+        return Fail("ERROR: Access is denied.");
+    }
+    if (!command.valueName) {
+        std::cout << kSuccess << '\n';
+        return 0;
+    }
+    Key key(registry, subkey, RegistryAccess::Write);
+    if (!key.IsOpen()) {
+        return Fail("ERROR: Access is denied.");
+    }
+    const bool exists = HasValue(registry, key.get(), *command.valueName);
+    if (exists && !command.force &&
+        !Confirm("Value " + DisplayName(*command.valueName) + " exists, overwrite")) {
+        return Fail("The operation was canceled by the user.");
+    }
+    if (!registry.SetValue(key.get(), *command.valueName, type, bytes.data(),
+                           static_cast<std::uint32_t>(bytes.size()))) {
+        return Fail("ERROR: Access is denied.");
+    }
+    std::cout << kSuccess << '\n';
+    return 0;
+}
+
+int Query(SqliteRegistry& registry, const Command& command, const std::string& subkey) {
+    Key key(registry, subkey, RegistryAccess::QueryValue);
+    std::vector<RegistryValueData> values;
+    std::vector<std::string> subkeys;
+    if (!key.IsOpen() || !registry.EnumValues(key.get(), values) ||
+        !registry.EnumSubkeys(key.get(), subkeys)) {
+        return Fail(kNotFound);
+    }
+    const std::string name = FullKeyName(subkey);
+    std::string lines;
+    bool found = !command.valueName;
+    for (const RegistryValueData& value : values) {
+        if (command.valueName &&
+            ::strcasecmp(value.name.c_str(), command.valueName->c_str()) != 0) {
+            continue;
+        }
+        found = true;
+        lines += "    " + DisplayName(value.name) + "    " + TypeName(value.type) + "    " +
+                 FormatData(value) + '\n';
+    }
+    if (!found) {
+        return Fail(kNotFound);
+    }
+    std::cout << '\n' << name << '\n' << lines;
+    std::cout << '\n';
+    if (!command.valueName) {
+        for (const std::string& child : subkeys) {
+            std::cout << name << '\\' << child << '\n';
+        }
+    }
+    return 0;
+}
+
+int Delete(SqliteRegistry& registry, const Command& command, const std::string& subkey) {
+    if (!command.valueName) {
+        {
+            Key key(registry, subkey, RegistryAccess::QueryValue);
+            if (!key.IsOpen() || subkey.empty()) {
+                return Fail(kNotFound);
+            }
+        }
+        if (!command.force &&
+            !Confirm("Permanently delete the registry key " + FullKeyName(subkey))) {
+            return Fail("The operation was canceled by the user.");
+        }
+        if (!registry.DeleteKey(subkey)) {
+            return Fail("ERROR: Access is denied.");
+        }
+        std::cout << kSuccess << '\n';
+        return 0;
+    }
+    Key key(registry, subkey, RegistryAccess::Write);
+    if (!key.IsOpen()) {
+        Key readable(registry, subkey, RegistryAccess::QueryValue);
+        return Fail(readable.IsOpen() ? "ERROR: Access is denied." : kNotFound);
+    }
+    const bool exists = HasValue(registry, key.get(), *command.valueName);
+    if (!exists) {
+        return Fail(kNotFound);
+    }
+    if (!command.force &&
+        !Confirm("Delete the registry value " + DisplayName(*command.valueName))) {
+        return Fail("The operation was canceled by the user.");
+    }
+    if (!registry.DeleteValue(key.get(), *command.valueName)) {
+        return Fail("ERROR: Access is denied.");
+    }
+    std::cout << kSuccess << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "/?") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+                      std::strcmp(argv[1], "--help") == 0)) {
+        std::cout << kUsage;
+        return 0;
+    }
+    Command command;
+    if (!ParseArguments(argc, argv, command)) {
+        return InvalidSyntax();
+    }
+    const std::optional<std::string> subkey = SubkeyOf(command.key);
+    if (!subkey) {
+        return Fail("ERROR: Invalid key name.\nType \"quillet-reg /?\" for usage.");
+    }
+    if (command.database.empty()) {
+        const char* fromEnvironment = std::getenv("QUILLET_REGISTRY_DB");
+        command.database = fromEnvironment != nullptr && *fromEnvironment != '\0'
+                               ? fromEnvironment
+                               : quillet::DefaultRegistryPath();
+    }
+    SqliteRegistry registry(command.database);
+
+    if (EqualsNoCase(command.operation, "add")) {
+        return Add(registry, command, *subkey);
+    }
+    if (EqualsNoCase(command.operation, "query")) {
+        return Query(registry, command, *subkey);
+    }
+    if (EqualsNoCase(command.operation, "delete")) {
+        return Delete(registry, command, *subkey);
+    }
+    return InvalidSyntax();
+}

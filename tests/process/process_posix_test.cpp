@@ -1,0 +1,171 @@
+// Starting "driver\setup.exe" on POSIX: a real program in a temporary
+// package folder, started without waiting and without leaving a zombie.
+
+#include "platform/process_posix.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/fixtures/temp_dir.h"
+
+namespace quillet::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+constexpr const char* kInstaller = "driver\\setup.exe";
+
+// Runs the test inside the package folder, as the wizard runs, and goes back
+// to where it was.
+class PackageFolderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.Ok());
+        previous_ = fs::current_path();
+        fs::current_path(dir_.Path());
+    }
+    void TearDown() override { fs::current_path(previous_); }
+
+    void WriteInstaller(const std::string& script, fs::perms mode) {
+        fs::create_directory("driver");
+        std::ofstream("driver/setup.exe") << script;
+        fs::permissions("driver/setup.exe", mode);
+    }
+
+    static bool WaitForFile(const fs::path& path, milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!fs::exists(path)) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        return true;
+    }
+
+    static bool HasNoChildren() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
+
+    TempDir dir_{"quillet-package"};
+    fs::path previous_;
+};
+
+constexpr fs::perms kExecutable = fs::perms::owner_all | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read |
+                                  fs::perms::others_exec;
+
+TEST_F(PackageFolderTest, InstallerRunsInTheCurrentFolderWithTheEnvironment) {
+    ASSERT_EQ(::setenv("QUILLET_TEST_MARK", "from-the-wizard", 1), 0);
+    WriteInstaller(
+        "#!/bin/sh\npwd > started.tmp\necho \"$QUILLET_TEST_MARK\" >> started.tmp\n"
+        "mv started.tmp started\n",
+        kExecutable);
+    PosixProcessLauncher launcher;
+    EXPECT_TRUE(launcher.StartProcess(kInstaller));
+    ASSERT_TRUE(WaitForFile("started", milliseconds(10000)));
+    std::ifstream marker("started");
+    std::string folder, mark;
+    std::getline(marker, folder);
+    std::getline(marker, mark);
+    EXPECT_EQ(fs::canonical(folder), fs::canonical(dir_.Path()));
+    EXPECT_EQ(mark, "from-the-wizard");
+    ::unsetenv("QUILLET_TEST_MARK");
+}
+
+TEST_F(PackageFolderTest, DoesNotWaitForTheInstaller) {
+    WriteInstaller("#!/bin/sh\nwhile [ ! -e release ]; do sleep 0.05; done\ntouch finished\n",
+                   kExecutable);
+    PosixProcessLauncher launcher;
+    EXPECT_TRUE(launcher.StartProcess(kInstaller));
+    EXPECT_FALSE(fs::exists("finished"));
+    std::ofstream("release").close();
+    EXPECT_TRUE(WaitForFile("finished", milliseconds(10000)));
+}
+
+TEST_F(PackageFolderTest, LeavesNoZombieBehind) {
+    WriteInstaller("#!/bin/sh\ntouch started\n", kExecutable);
+    PosixProcessLauncher launcher;
+    ASSERT_TRUE(launcher.StartProcess(kInstaller));
+    ASSERT_TRUE(WaitForFile("started", milliseconds(10000)));
+    // Neither the installer nor the helper that started it is our child.
+    EXPECT_TRUE(HasNoChildren());
+}
+
+TEST_F(PackageFolderTest, RunningTheBranchTwiceStartsTwoInstallers) {
+    WriteInstaller("#!/bin/sh\necho run >> runs\n", kExecutable);
+    PosixProcessLauncher launcher;
+    EXPECT_TRUE(launcher.StartProcess(kInstaller));
+    EXPECT_TRUE(launcher.StartProcess(kInstaller));
+    const auto deadline = std::chrono::steady_clock::now() + milliseconds(10000);
+    std::string runs;
+    while (runs.size() < 8 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(10));
+        std::ifstream in("runs");
+        runs.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_EQ(runs, "run\nrun\n");
+}
+
+struct NotStartedCase {
+    const char* name;
+    bool makeFolder;
+    const char* script;  // nullptr: no file
+    fs::perms mode;
+};
+
+void PrintTo(const NotStartedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class NotStartedTest : public PackageFolderTest,
+                       public ::testing::WithParamInterface<NotStartedCase> {};
+
+TEST_P(NotStartedTest, StartsNothingAndReportsFalse) {
+    const NotStartedCase& c = GetParam();
+    if (c.makeFolder) {
+        fs::create_directory("driver");
+    }
+    if (c.script != nullptr) {
+        WriteInstaller(c.script, c.mode);
+    }
+    PosixProcessLauncher launcher;
+    EXPECT_FALSE(launcher.StartProcess(kInstaller));
+    EXPECT_TRUE(HasNoChildren());
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_FALSE(fs::exists("started"));
+}
+
+constexpr fs::perms kReadOnly =
+    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+
+INSTANTIATE_TEST_SUITE_P(
+    Installers, NotStartedTest,
+    ::testing::Values(NotStartedCase{"NoDriverFolder", false, nullptr, kReadOnly},
+                      NotStartedCase{"NoSetupFile", true, nullptr, kReadOnly},
+                      NotStartedCase{"NotExecutable", true, "#!/bin/sh\ntouch started\n",
+                                     kReadOnly},
+                      // Executable bits, but nothing the system can run.
+                      NotStartedCase{"NotAProgram", true,
+                                     "\x7f"
+                                     "ELF garbage",
+                                     kExecutable},
+                      NotStartedCase{"MissingInterpreter", true,
+                                     "#!/nonexistent/sh\ntouch started\n", kExecutable}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PackageFolderTest, FolderNamedLikeTheInstallerIsNotStarted) {
+    fs::create_directories("driver/setup.exe");
+    PosixProcessLauncher launcher;
+    EXPECT_FALSE(launcher.StartProcess(kInstaller));
+}
+
+}  // namespace
+}  // namespace quillet::testing
