@@ -92,8 +92,8 @@ class EndToEndTest : public ::testing::Test {
             << "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\n"
             << imageLine << "\r\n";
         std::ofstream(folder_.File("quillet-user.txt")) << script;
-        result_ = RunCommand(
-            {"sh", "-c", "cd \"$1\" && " + around, QUILLET_E2E_PROGRAM, folder_.Path().string()});
+        result_ = RunCommand({"sh", "-c", "cd \"$1\" || exit 1\n" + around, QUILLET_E2E_PROGRAM,
+                              folder_.Path().string()});
         return Lines(ReadFile(folder_.File("quillet-user.log")));
     }
 
