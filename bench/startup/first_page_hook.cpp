@@ -11,7 +11,7 @@ namespace quillet {
 namespace {
 
 class FirstPageTimer : public ProgramHooks {
-  public:
+public:
     explicit FirstPageTimer(QtDialogFramework& framework) : framework_(framework) {
         framework_.onPageWaiting = [this](DialogPage&, PageWindow&) {
             if (!seen_) {
@@ -24,7 +24,7 @@ class FirstPageTimer : public ProgramHooks {
     }
     ~FirstPageTimer() override { framework_.onPageWaiting = nullptr; }
 
-  private:
+private:
     QtDialogFramework& framework_;
     bool seen_ = false;
 };

@@ -36,7 +36,7 @@ struct QtDialogFramework::Run {
 
 // The live window of a page, as the page sees it.
 class QtDialogFramework::Window : public DialogWindow {
-  public:
+public:
     Window(Run& run, PageWindow& window) : run_(run), window_(window) {}
 
     void SetWindowText(const std::string& text) override { window_.SetCaption(text); }
@@ -59,7 +59,7 @@ class QtDialogFramework::Window : public DialogWindow {
     }
     void EndDialog(int code) override { run_.End(code); }
 
-  private:
+private:
     Run& run_;
     PageWindow& window_;
 };

@@ -29,7 +29,7 @@ namespace quillet {
 class PageWindow;
 
 class QtDialogFramework : public DialogFramework {
-  public:
+public:
     // A QApplication must exist. Pages are built from FindDialogLayout().
     QtDialogFramework();
     ~QtDialogFramework() override;
@@ -59,7 +59,7 @@ class QtDialogFramework : public DialogFramework {
     std::function<void(DialogPage&, PageWindow&)> onPageWaiting;
     std::function<void(QDialog&)> onDialogWaiting;
 
-  private:
+private:
     struct Run;
     class Window;
 

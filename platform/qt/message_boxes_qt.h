@@ -8,7 +8,7 @@ namespace quillet {
 class QtDialogFramework;
 
 class QtMessageBoxes : public MessageBoxes {
-  public:
+public:
     // Boxes run modally through `framework`, so that a quit request ends a
     // box as it ends a page. The framework must outlive this object.
     explicit QtMessageBoxes(QtDialogFramework& framework) : framework_(framework) {}
@@ -23,7 +23,7 @@ class QtMessageBoxes : public MessageBoxes {
     void ShowMessage(DialogPage* owner, const std::string& text, const std::string* caption,
                      MessageIcon icon) override;
 
-  private:
+private:
     QtDialogFramework& framework_;
 };
 

@@ -60,7 +60,7 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 // The printer list of the selection page: a QListWidget that keeps its
 // entries in PrinterNameLess order and holds the names' exact bytes.
 class QtPrinterList : public PrinterListControl {
-  public:
+public:
     explicit QtPrinterList(QListWidget* list) : list_(list) {}
     void ResetContent() override;
     void AddString(const std::string& name) override;
@@ -70,14 +70,14 @@ class QtPrinterList : public PrinterListControl {
     std::string GetText(int index) const override;
     int GetCount() const override;
 
-  private:
+private:
     QListWidget* list_;
 };
 
 class PageWindow : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     explicit PageWindow(const DialogLayout& layout, QWidget* parent = nullptr);
     ~PageWindow() override;
 
@@ -117,7 +117,7 @@ class PageWindow : public QDialog {
     // Gives the focus to the first control, in layout order, that takes it.
     void FocusFirstControl();
 
-  signals:
+signals:
     // A button or a command entry of the menu: its identifier (IDOK 1,
     // IDCANCEL 2 for Escape as well).
     void commandIssued(int id);
@@ -125,12 +125,12 @@ class PageWindow : public QDialog {
     // SC_CLOSE.
     void sysCommandIssued(int id);
 
-  protected:
+protected:
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-  private:
+private:
     void UpdateListName();
 
     const DialogLayout& layout_;

@@ -11,7 +11,7 @@ namespace quillet {
 class QtDialogFramework;
 
 class ProgramHooks {
-  public:
+public:
     virtual ~ProgramHooks() = default;
 };
 

@@ -12,7 +12,7 @@ namespace quillet {
 class DialogFramework;
 
 class QuitOnSignals {
-  public:
+public:
     // Installs the handlers; one object per process. The framework must
     // outlive the object, which puts the previous handlers back.
     explicit QuitOnSignals(DialogFramework& framework);
@@ -23,7 +23,7 @@ class QuitOnSignals {
     // False when the handlers could not be installed.
     bool Installed() const { return installed_; }
 
-  private:
+private:
     DialogFramework& framework_;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool installed_ = false;

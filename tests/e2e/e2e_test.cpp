@@ -54,7 +54,7 @@ std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines
 }
 
 class EndToEndTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const std::string missing = PrivateCupsd::Missing();
         if (!missing.empty()) {

@@ -29,7 +29,7 @@ namespace quillet {
 namespace {
 
 class ScriptedUser : public ProgramHooks {
-  public:
+public:
     explicit ScriptedUser(QtDialogFramework& framework)
         : framework_(framework), log_("quillet-user.log") {
         QFile script("quillet-user.txt");
@@ -54,7 +54,7 @@ class ScriptedUser : public ProgramHooks {
         Log("end");
     }
 
-  private:
+private:
     void Log(const QString& line) {
         log_.write((line + "\n").toUtf8());
         log_.flush();

@@ -22,7 +22,7 @@ namespace {
 
 // A page whose handlers the test sets, recording what happens in `log`.
 class TestPage : public DialogPage {
-  public:
+public:
     TestPage(QtDialogFramework& framework, int dialogId, QStringList& log)
         : DialogPage(framework, dialogId), log_(log) {}
 
@@ -67,7 +67,7 @@ class TestPage : public DialogPage {
         return window && window->isVisible();
     }
 
-  private:
+private:
     QStringList& log_;
 };
 
@@ -76,7 +76,7 @@ class TestPage : public DialogPage {
 class DialogFrameworkTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void cleanup();
     void endCodes_data();
     void endCodes();

@@ -50,7 +50,7 @@ QString AccessibleName(QObject* object) {
 class PageWindowTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void cleanup();
     void controlsStandAtTheirDialogUnits_data();
     void controlsStandAtTheirDialogUnits();

@@ -129,7 +129,7 @@ QtDriver::PageAction Expect(const QString& name, const QString& caption, const Q
 class PagesTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void cleanup();
     void fullUpgradeShowsEveryPageInTurn();
     void escapeOnTheWelcomePageEndsTheProgram();

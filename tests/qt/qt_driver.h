@@ -22,7 +22,7 @@
 namespace quillet::testing {
 
 class QtDriver {
-  public:
+public:
     using PageAction = std::function<void(PageWindow&)>;
     using BoxAction = std::function<void(QMessageBox&)>;
 
@@ -115,7 +115,7 @@ class QtDriver {
     std::vector<int> inactive;
     std::vector<BoxSeen> boxes;
 
-  private:
+private:
     QtDialogFramework& framework_;
     std::map<int, std::deque<PageAction>> pages_;
     std::deque<BoxAction> boxActions_;
