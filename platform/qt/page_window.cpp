@@ -407,7 +407,10 @@ void PageWindow::closeEvent(QCloseEvent* event) {
 }
 
 void PageWindow::contextMenuEvent(QContextMenuEvent* event) {
-    OpenMenu(event->globalPos());
+    // From the Menu key the window system gives the mouse pointer's place,
+    // which may be anywhere; open where the page is, as Shift+F10 does.
+    OpenMenu(event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(0, 0))
+                                                            : event->globalPos());
     event->accept();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/qt/page_window.h"
 
 #include <QAccessible>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -286,6 +287,13 @@ void PageWindowTest::driverCommandsHaveShortcuts() {
     QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
     QApplication::activePopupWidget()->close();
     QTest::keyClick(&select, Qt::Key_Space, Qt::AltModifier);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    QApplication::activePopupWidget()->close();
+    // A right click (the Menu key reaches the page as the same event from
+    // the window system).
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                 select.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&select, &rightClick);
     QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
     QApplication::activePopupWidget()->close();
     select.hide();
