@@ -153,6 +153,21 @@ TEST_F(EndToEndTest, FullUpgradeSendsTestPageDownloadModeAndTheWholeImage) {
     EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
 }
 
+TEST_F(EndToEndTest, CommandLineArgumentsChangeNothing) {
+    // Options Qt would take (-reverse, -platform) and others the program
+    // might: none of them reaches Qt or the wizard.
+    const auto log =
+        RunProgram("File=firmware.bin", "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 ok\n",
+                   "exec \"$0\" -reverse -platform minimal --help /nonexistent.txt");
+    ASSERT_EQ(result_.exitStatus, 0) << result_.err;
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "arguments 1 ltr");
+    EXPECT_EQ(LinesStartingWith(log, "page ").size(), 7u);
+    ASSERT_TRUE(cupsd_.WaitForEmulatedJobs(3, kJobTimeout)) << cupsd_.ErrorLog();
+    EXPECT_EQ(cupsd_.EmulatedJobs()[2].sha256, Sha256::Of(firmware_.data(), firmware_.size()));
+    EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
+}
+
 TEST_F(EndToEndTest, MissingImageShowsMessageFourEndsAndRestoresTheAutorunValue) {
     const auto log =
         RunProgram("File=no-such-image.bin", "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\nbox ok\n");

@@ -43,6 +43,10 @@ public:
             }
         }
         log_.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate);
+        // What Qt made of the command line: the program hands it nothing.
+        Log(QString("arguments %1 %2")
+                .arg(QCoreApplication::arguments().size())
+                .arg(QGuiApplication::layoutDirection() == Qt::LeftToRight ? "ltr" : "rtl"));
         framework_.onPageWaiting = [this](DialogPage& page, PageWindow& window) {
             OnPage(page.DialogId(), window);
         };
