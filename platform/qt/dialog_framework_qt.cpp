@@ -22,11 +22,12 @@ struct QtDialogFramework::Run {
     int code = kEndFailed;
 
     void End(int endCode) {
+        // A second end before the run returns only replaces the code.
+        code = endCode;
         if (ended) {
             return;
         }
         ended = true;
-        code = endCode;
         widget->hide();
         if (loop) {
             loop->exit();
@@ -209,7 +210,7 @@ void QtDialogFramework::EndWaitingRuns() {
     }
     // Innermost first; each loop returns once control is back in it.
     for (auto it = runs_.rbegin(); it != runs_.rend(); ++it) {
-        if ((*it)->loop) {
+        if ((*it)->loop && !(*it)->ended) {
             (*it)->End(kEndFailed);
         }
     }

@@ -82,6 +82,7 @@ private slots:
     void endCodes();
     void endingHidesAtOnceAndTheRunReturnsAfterTheHandler();
     void runsNestAndOnlyTheInnermostIsOnScreen();
+    void aSecondEndReplacesTheCode();
     void aPageThatEndsWhileInitialisingIsNeverShown();
     void unknownLayoutFailsWithoutInitialisation();
     void quitFromInitialisationEndsThatRunAndTheWaitingRunsOutside();
@@ -183,6 +184,19 @@ void DialogFrameworkTest::runsNestAndOnlyTheInnermostIsOnScreen() {
     QCOMPARE(log, QStringList({"init 129", "ok 129", "init 130", "cancel 130", "inner returned 2",
                                "outer returned 1"}));
     QCOMPARE(driver.shown, std::vector<int>({129, 130}));
+}
+
+void DialogFrameworkTest::aSecondEndReplacesTheCode() {
+    QtDialogFramework framework;
+    QtDriver driver(framework);
+    QStringList log;
+    TestPage page(framework, 129, log);
+    page.ok = [](TestPage& self) {
+        self.EndDialog(2);
+        self.EndDialog(1);
+    };
+    driver.Then(129, QtDriver::ClickButton(1));
+    QCOMPARE(page.DoModal(), 1);
 }
 
 void DialogFrameworkTest::aPageThatEndsWhileInitialisingIsNeverShown() {
