@@ -159,6 +159,10 @@ else
         shot=$(printf '%s/%02d-%s.png' "$SHOTS" "$step" "$page")
         import -window root "$shot"
         echo "  page $step, $page: \"$(xdotool getwindowname "$window")\", saved $shot"
+        if [ "$page" = test-print-ready ]; then
+            AUTORUN_DURING=$("$QUILLET_REG" query "$KEY" /v "SM AutoRun" /db "$REGISTRY_DB" |
+                grep -i "SM AutoRun")
+        fi
         xdotool windowfocus --sync "$window" 2>/dev/null || true
         xdotool key --clearmodifiers Return
         # Wait until that page has gone before looking for the next.
@@ -210,6 +214,7 @@ fi
 
 say "The K7 driver's autorun value"
 echo "  before: $AUTORUN_BEFORE"
+[ -n "${AUTORUN_DURING:-}" ] && echo "  during: $AUTORUN_DURING   (after the printer was chosen)"
 echo "  after:  $("$QUILLET_REG" query "$KEY" /v "SM AutoRun" /db "$REGISTRY_DB" | grep -i "SM AutoRun")"
 if [ -n "$HEADLESS" ]; then
     say "Screenshots of the pages: $SHOTS"
