@@ -1,0 +1,140 @@
+// Start-up benchmark: the time from starting a program until its first
+// dialog is on screen, for the wizard (its benchmark build, which prints
+// "shown" at its first page) and for a minimal Qt program that shows one
+// empty dialog, started alternately in the same run on the offscreen
+// platform. Prints both and their ratio.
+//
+//   quillet_startup_bench [RUNS]   (default 20 each)
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Starts `program` in `folder`, returns the milliseconds until it printed a
+// line, and waits for it to end. Negative on failure.
+double TimeToFirstLine(const std::string& program, const std::string& folder) {
+    int out[2];
+    if (::pipe(out) != 0) {
+        return -1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const std::string chdirAndRun = "cd \"$1\" && exec \"$0\"";
+    char* argv[] = {const_cast<char*>("sh"),
+                    const_cast<char*>("-c"),
+                    const_cast<char*>(chdirAndRun.c_str()),
+                    const_cast<char*>(program.c_str()),
+                    const_cast<char*>(folder.c_str()),
+                    nullptr};
+    pid_t pid = 0;
+    const auto start = Clock::now();
+    const int spawned = posix_spawnp(&pid, "sh", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (spawned != 0) {
+        ::close(out[0]);
+        return -1;
+    }
+    char byte = 0;
+    bool gotLine = false;
+    while (::read(out[0], &byte, 1) == 1) {
+        if (byte == '\n') {
+            gotLine = true;
+            break;
+        }
+    }
+    const auto shown = Clock::now();
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!gotLine) {
+        return -1;
+    }
+    return std::chrono::duration<double, std::milli>(shown - start).count();
+}
+
+struct Summary {
+    double median = 0;
+    double mean = 0;
+    double min = 0;
+    double max = 0;
+};
+
+Summary Summarise(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    Summary summary;
+    const std::size_t n = samples.size();
+    summary.median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+    summary.mean = std::accumulate(samples.begin(), samples.end(), 0.0) / static_cast<double>(n);
+    summary.min = samples.front();
+    summary.max = samples.back();
+    return summary;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    // The wizard reads quillet.txt from its folder before its first page.
+    char pattern[] = "/tmp/quillet-startup-XXXXXX";
+    if (!::mkdtemp(pattern)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string folder = pattern;
+    std::ofstream(folder + "/quillet.txt", std::ios::binary)
+        << "K7\r\nTarvane Nimbrel K7\r\nBenchmark\r\nFile=firmware.bin\r\n";
+
+    const std::string wizard = QUILLET_STARTUP_PROGRAM;
+    const std::string minimal = QUILLET_MINIMAL_DIALOG;
+    // One run of each first, unmeasured, so that both start from warm caches.
+    TimeToFirstLine(wizard, folder);
+    TimeToFirstLine(minimal, folder);
+
+    std::vector<double> wizardTimes;
+    std::vector<double> minimalTimes;
+    for (int i = 0; i < runs; ++i) {
+        const double w = TimeToFirstLine(wizard, folder);
+        const double m = TimeToFirstLine(minimal, folder);
+        if (w < 0 || m < 0) {
+            std::fprintf(stderr, "a program did not show its dialog (run %d)\n", i + 1);
+            std::filesystem::remove_all(folder);
+            return 1;
+        }
+        wizardTimes.push_back(w);
+        minimalTimes.push_back(m);
+    }
+    std::filesystem::remove_all(folder);
+
+    const Summary w = Summarise(wizardTimes);
+    const Summary m = Summarise(minimalTimes);
+    std::printf("Start-up to the first dialog shown, offscreen, %d runs each (ms)\n", runs);
+    std::printf("  %-28s median %7.1f  mean %7.1f  min %7.1f  max %7.1f\n",
+                "quillet (welcome page)", w.median, w.mean, w.min, w.max);
+    std::printf("  %-28s median %7.1f  mean %7.1f  min %7.1f  max %7.1f\n",
+                "minimal Qt empty dialog", m.median, m.mean, m.min, m.max);
+    std::printf("  ratio quillet / minimal (medians): %.2f\n", w.median / m.median);
+    return 0;
+}

@@ -1,0 +1,38 @@
+// The quillet program: the wizard on Qt Widgets, the local CUPS scheduler and
+// the registry file fixed at build time (QUILLET_REGISTRY_DB).
+#include <QApplication>
+
+#include "platform/image_file_posix.h"
+#include "platform/platform_version_linux.h"
+#include "platform/process_posix.h"
+#include "platform/qt/dialog_framework_qt.h"
+#include "platform/qt/message_boxes_qt.h"
+#include "platform/qt/program_hooks.h"
+#include "platform/qt/quit_signals.h"
+#include "platform/registry_sqlite.h"
+#include "platform/spooler_cups.h"
+#include "platform/user_language_posix.h"
+#include "wizard/run_wizard.h"
+
+int main(int, char** argv) {
+    // The command line is ignored, and Qt must not take options from it
+    // either: it gets the program's name alone.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+
+    quillet::PosixUserLanguage userLanguage;
+    quillet::LinuxPlatformVersion platformVersion;
+    quillet::QtDialogFramework framework;
+    quillet::QtMessageBoxes messageBoxes(framework);
+    quillet::CupsSpooler spooler;
+    quillet::PosixImageFiles imageFiles;
+    quillet::SqliteRegistry registry(QUILLET_REGISTRY_DB);
+    quillet::PosixProcessLauncher launcher;
+    quillet::QuitOnSignals quitOnSignals(framework);
+    const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);
+
+    return quillet::RunWizard(
+        {userLanguage, platformVersion, messageBoxes, spooler, imageFiles, registry}, framework,
+        launcher);
+}

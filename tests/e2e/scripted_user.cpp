@@ -1,0 +1,146 @@
+// The end-to-end tests' build of the program plays a user: it reads what to
+// do from "quillet-user.txt" in the current folder and logs what it saw to
+// "quillet-user.log" there. Only the test build links this file; the shipped
+// program links program_hooks_none.cpp.
+//
+// Script lines: "<dialog id> <action>", action one of ok, cancel, retry,
+// escape, close, about, refresh, install, hold (do nothing, so the page waits
+// until something outside ends the run); "box ok" for a message box. A page
+// or box with nothing scripted for it is left with Escape and logged as
+// "unscripted".
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextStream>
+#include <deque>
+#include <map>
+
+#include "platform/qt/dialog_framework_qt.h"
+#include "platform/qt/page_window.h"
+#include "platform/qt/program_hooks.h"
+
+namespace quillet {
+
+namespace {
+
+class ScriptedUser : public ProgramHooks {
+public:
+    explicit ScriptedUser(QtDialogFramework& framework)
+        : framework_(framework), log_("quillet-user.log") {
+        QFile script("quillet-user.txt");
+        if (script.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            QTextStream in(&script);
+            while (!in.atEnd()) {
+                const QStringList words = in.readLine().split(' ', Qt::SkipEmptyParts);
+                if (words.size() == 2) {
+                    actions_[words[0]].push_back(words[1]);
+                }
+            }
+        }
+        log_.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate);
+        // What Qt made of the command line: the program hands it nothing.
+        Log(QString("arguments %1 %2")
+                .arg(QCoreApplication::arguments().size())
+                .arg(QGuiApplication::layoutDirection() == Qt::LeftToRight ? "ltr" : "rtl"));
+        framework_.onPageWaiting = [this](DialogPage& page, PageWindow& window) {
+            OnPage(page.DialogId(), window);
+        };
+        framework_.onDialogWaiting = [this](QDialog& dialog) { OnBox(dialog); };
+    }
+    ~ScriptedUser() override {
+        framework_.onPageWaiting = nullptr;
+        framework_.onDialogWaiting = nullptr;
+        Log("end");
+    }
+
+private:
+    void Log(const QString& line) {
+        log_.write((line + "\n").toUtf8());
+        log_.flush();
+    }
+
+    QString Next(const QString& key) {
+        auto& queue = actions_[key];
+        if (queue.empty()) {
+            return {};
+        }
+        QString action = queue.front();
+        queue.pop_front();
+        return action;
+    }
+
+    void OnPage(int dialogId, PageWindow& window) {
+        if (!QTest::qWaitForWindowActive(&window)) {
+            Log(QString("inactive %1").arg(dialogId));
+        }
+        QStringList seen{QString("page %1").arg(dialogId), window.windowTitle()};
+        QList<QLabel*> labels = window.findChildren<QLabel*>();
+        std::sort(labels.begin(), labels.end(),
+                  [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
+        for (QLabel* label : labels) {
+            if (!label->text().isEmpty()) {
+                seen << label->text();
+            }
+        }
+        if (QListWidget* list = window.List(kPrinterListId)) {
+            for (QListWidgetItem* item : list->selectedItems()) {
+                seen << "selected=" + item->text();
+            }
+        }
+        Log(seen.join('|'));
+
+        const QString action = Next(QString::number(dialogId));
+        if (action == "ok") {
+            QTest::keyClick(&window, Qt::Key_Return);
+        } else if (action == "cancel") {
+            QTest::mouseClick(window.Button(kIdCancel), Qt::LeftButton);
+        } else if (action == "retry") {
+            QTest::mouseClick(window.Button(kIdRetry), Qt::LeftButton);
+        } else if (action == "close") {
+            window.close();
+        } else if (action == "refresh") {
+            QTest::keyClick(&window, Qt::Key_F5);
+        } else if (action == "install") {
+            QTest::keyClick(&window, Qt::Key_I, Qt::ControlModifier);
+        } else if (action == "hold") {
+            // Leave the page waiting: the test ends the run from outside.
+        } else if (action == "about") {
+            std::unique_ptr<QMenu> menu(window.BuildMenu());
+            menu->actions().last()->trigger();
+        } else {
+            if (action != "escape") {
+                Log(QString("unscripted %1").arg(dialogId));
+            }
+            QTest::keyClick(&window, Qt::Key_Escape);
+        }
+    }
+
+    void OnBox(QDialog& dialog) {
+        auto* box = qobject_cast<QMessageBox*>(&dialog);
+        if (!box) {
+            return;
+        }
+        Log("box|" + box->windowTitle() + "|" + box->text());
+        if (Next("box") != "ok") {
+            Log("unscripted box");
+        }
+        box->button(QMessageBox::Ok)->click();
+    }
+
+    QtDialogFramework& framework_;
+    QFile log_;
+    std::map<QString, std::deque<QString>> actions_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgramHooks> MakeProgramHooks(QtDialogFramework& framework) {
+    return std::make_unique<ScriptedUser>(framework);
+}
+
+}  // namespace quillet

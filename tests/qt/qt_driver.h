@@ -1,0 +1,144 @@
+// Drives the Qt framework's pages and boxes from a test: what the user does
+// each time a page of a dialog id, or a message box, waits for input.
+#pragma once
+
+#include <QAccessible>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "platform/qt/dialog_framework_qt.h"
+#include "platform/qt/page_window.h"
+
+namespace quillet::testing {
+
+class QtDriver {
+public:
+    using PageAction = std::function<void(PageWindow&)>;
+    using BoxAction = std::function<void(QMessageBox&)>;
+
+    explicit QtDriver(QtDialogFramework& framework) : framework_(framework) {
+        framework_.onPageWaiting = [this](DialogPage& page, PageWindow& window) {
+            shown.push_back(page.DialogId());
+            // Keys reach a page only once the window system has made it active.
+            if (!QTest::qWaitForWindowActive(&window)) {
+                inactive.push_back(page.DialogId());
+            }
+            auto& queue = pages_[page.DialogId()];
+            if (queue.empty()) {
+                // Nothing scripted: leave the page the way a user would.
+                unscripted.push_back(page.DialogId());
+                QTest::keyClick(&window, Qt::Key_Escape);
+                return;
+            }
+            PageAction action = std::move(queue.front());
+            queue.pop_front();
+            action(window);
+        };
+        framework_.onDialogWaiting = [this](QDialog& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            if (!box) {
+                return;
+            }
+            boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
+                             box->parentWidget()});
+            if (boxActions_.empty()) {
+                box->button(QMessageBox::Ok)->click();
+                return;
+            }
+            BoxAction action = std::move(boxActions_.front());
+            boxActions_.pop_front();
+            action(*box);
+        };
+    }
+    ~QtDriver() {
+        framework_.onPageWaiting = nullptr;
+        framework_.onDialogWaiting = nullptr;
+    }
+
+    void Then(int dialogId, PageAction action) { pages_[dialogId].push_back(std::move(action)); }
+    void ThenBox(BoxAction action) { boxActions_.push_back(std::move(action)); }
+
+    // The user's actions.
+    static PageAction ClickButton(int id) {
+        return [id](PageWindow& window) { QTest::mouseClick(window.Button(id), Qt::LeftButton); };
+    }
+    static PageAction Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        return [key, modifiers](PageWindow& window) {
+            QWidget* target = QApplication::focusWidget();
+            QTest::keyClick(target && target->window() == &window ? target : &window, key,
+                            modifiers);
+        };
+    }
+    static PageAction CloseBox() {
+        return [](PageWindow& window) { window.close(); };
+    }
+    // Chooses the window-menu entry with that text (mnemonic & included).
+    static PageAction MenuEntry(const QString& text) {
+        return [text](PageWindow& window) {
+            std::unique_ptr<QMenu> menu(window.BuildMenu());
+            for (QAction* action : menu->actions()) {
+                if (action->text() == text) {
+                    action->trigger();
+                    return;
+                }
+            }
+            QFAIL(qPrintable("no window-menu entry " + text));
+        };
+    }
+    // Runs `check` on the page, then `then`.
+    static PageAction Check(std::function<void(PageWindow&)> check, PageAction then) {
+        return [check, then](PageWindow& window) {
+            check(window);
+            then(window);
+        };
+    }
+
+    struct BoxSeen {
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon;
+        qsizetype buttonCount;
+        QWidget* parent;
+    };
+    std::vector<int> shown;
+    std::vector<int> unscripted;
+    std::vector<int> inactive;
+    std::vector<BoxSeen> boxes;
+
+private:
+    QtDialogFramework& framework_;
+    std::map<int, std::deque<PageAction>> pages_;
+    std::deque<BoxAction> boxActions_;
+};
+
+// The visible static texts of a window, top to bottom.
+inline QStringList VisibleTexts(QWidget& window) {
+    QList<QLabel*> labels = window.findChildren<QLabel*>();
+    std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
+    QStringList texts;
+    for (QLabel* label : labels) {
+        if (label->isVisible() && !label->text().isEmpty()) {
+            texts << label->text();
+        }
+    }
+    return texts;
+}
+
+// Saves a picture of the window as the test's output.
+inline void SaveScreenshot(QWidget& window, const QString& name) {
+    const QString dir = QStringLiteral(QUILLET_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    QVERIFY(window.grab().save(dir + "/" + name + ".png"));
+}
+
+}  // namespace quillet::testing
