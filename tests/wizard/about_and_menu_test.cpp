@@ -19,7 +19,7 @@ const std::vector<MenuEntry> kAboutEntry = {{true, 0, ""}, {false, 16, "&About Q
 const std::vector<std::pair<int, std::string>> kAboutTexts = {
     {-1, "Tarvane Nimbrel K7"},
     {-1, "Firmware Upgrade v. 1.5"},
-    {-1, "Copyright (C) 2026 Quillet developers. All rights reserved."},
+    {-1, "© 2026 Quillet developers"},
 };
 
 // A full upgrade with the driver branch, `extra` played first on `dialogId`.
