@@ -344,13 +344,9 @@ void PagesTest::driverInstallationFromTheSelectionPage() {
 }
 
 void PagesTest::longTextIsShownWhole() {
-    // The longest translated text has 290 characters.
-    std::string longText =
-        "De printer-LED blijft knipperen terwijl de firmware wordt gedownload.  Wanneer het "
-        "downloaden is voltooid, gaat de LED ongeveer 40 seconden uit terwijl de printer wordt "
-        "geinitialiseerd.  De printer wordt opnieuw ingesteld wanneer het klaar is, en daarna "
-        "kunt u verder gaan met de volgende stap van deze upgrade.";
-    longText.resize(290, '.');
+    // The longest text of the catalogue, the Dutch one of the download page.
+    const std::string longText = MessageCatalog::Builtin().Load(5061);
+    QVERIFY(longText.size() > 255);
     MessageCatalog catalog;
     std::string file = "@base 0\n101\t&About Quillet...\n@base 1000\n";
     for (const auto& [id, text] : MessageCatalog::Builtin().Texts()) {
@@ -370,7 +366,6 @@ void PagesTest::longTextIsShownWhole() {
     driver.Then(133, [&](PageWindow& window) {
         SaveScreenshot(window, "133-download-long-text");
         QLabel* label = window.TextField(861);
-        QCOMPARE(label->text().size(), 290);
         QCOMPARE(label->text().toStdString(), longText);
         QVERIFY(label->height() >= label->heightForWidth(label->width()));
         QVERIFY(window.TextField(862)->y() > label->geometry().bottom());
