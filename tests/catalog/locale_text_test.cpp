@@ -161,25 +161,5 @@ TEST(UserLocaleCoverage, EverySetIsReachedFromSomeLocale) {
     }
 }
 
-TEST(UserLocaleVariables, MessagesLocaleOutranksLang) {
-    const StartedApp started(Environment{{"LANG", "fr_FR.UTF-8"}, {"LC_MESSAGES", "de_DE.UTF-8"}});
-    EXPECT_EQ(started.app.LanguageBase, 4000);
-    EXPECT_TRUE(started.Text(131).starts_with("Willkommen"));
-}
-
-TEST(UserLocaleVariables, LcAllOutranksTheOthers) {
-    const StartedApp started(Environment{
-        {"LANG", "fr_FR.UTF-8"}, {"LC_MESSAGES", "de_DE.UTF-8"}, {"LC_ALL", "sv_SE.UTF-8"}});
-    EXPECT_EQ(started.app.LanguageBase, 15000);
-    EXPECT_TRUE(started.Text(131).starts_with("Välkommen"));
-}
-
-TEST(UserLocaleVariables, NoLocaleAtAllGivesEnglish) {
-    const StartedApp started(Environment{});
-    EXPECT_EQ(started.app.LanguageBase, kEnglish);
-    EXPECT_EQ(started.Text(1), Catalogue(kEnglish, 1));
-    EXPECT_EQ(started.Text(131), Catalogue(kEnglish, 131));
-}
-
 }  // namespace
 }  // namespace quillet::testing
