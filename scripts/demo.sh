@@ -24,7 +24,7 @@ REGISTRY_DB="$BUILD/demo-registry.db"
 SHOTS="$BUILD/demo-screenshots"
 KEY='HKLM\System\CurrentControlSet\control\Print\Printers\Tarvane_Nimbrel_K7\PrinterDriverData'
 PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libcups2-dev cups-daemon cups-client libsqlite3-dev libgtest-dev googletest
+  libcups2-dev cups cups-daemon cups-client libsqlite3-dev libgtest-dev googletest
   xvfb xdotool imagemagick fonts-dejavu-core"
 
 say() { printf '\n== %s\n' "$*"; }

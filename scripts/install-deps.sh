@@ -5,7 +5,7 @@ set -eu
 packages="build-essential cmake ninja-build ccache pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libcups2-dev cups-daemon cups-client
+  libcups2-dev cups cups-daemon cups-client
   libsqlite3-dev sqlite3
   xvfb xauth fonts-dejavu-core"
 

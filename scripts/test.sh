@@ -11,8 +11,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 for variant in release asan; do
   dir="build-test-$variant"
   case $variant in
-    release) flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo" ;;
-    asan) flags="-DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_BUILD_BENCH=OFF" ;;
+    release) flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_REQUIRE_CUPS=ON" ;;
+    asan) flags="-DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_BUILD_BENCH=OFF -DQUILLET_REQUIRE_CUPS=ON" ;;
   esac
   echo "== $variant build"
   # shellcheck disable=SC2086

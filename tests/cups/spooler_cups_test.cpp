@@ -34,7 +34,7 @@ constexpr int kJobCompleted = 9;
 // when the call failed; can cut a write short or fail the end of the
 // document, to reach the failure paths with real jobs.
 class FaultySpooler : public Spooler {
-  public:
+public:
     explicit FaultySpooler(Spooler& real) : real_(real) {}
 
     bool cutWriteShort = false;          // report one byte less than written
@@ -77,7 +77,7 @@ class FaultySpooler : public Spooler {
     }
     std::vector<std::string> EnumLocalPrinters() override { return real_.EnumLocalPrinters(); }
 
-  private:
+private:
     bool Record(const std::string& call, bool ok) {
         calls.push_back(ok ? call : call + "!");
         return ok;
@@ -104,12 +104,14 @@ struct Wizard {
 };
 
 class CupsSpoolerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { StartScheduler(true); }
 
     void StartScheduler(bool withStandardQueues) {
         const std::string missing = PrivateCupsd::Missing();
         if (!missing.empty()) {
+            ASSERT_FALSE(PrivateCupsd::Required())
+                << "CUPS scheduler tests need cupsd: " << missing;
             GTEST_SKIP() << "CUPS scheduler tests need cupsd: " << missing;
         }
         std::string error;
@@ -335,7 +337,7 @@ TEST_F(CupsSpoolerTest, NewlyAddedQueueShowsInTheNextFill) {
 }
 
 class EmptySchedulerTest : public CupsSpoolerTest {
-  protected:
+protected:
     void SetUp() override { StartScheduler(false); }
 };
 
