@@ -46,7 +46,7 @@ ipp_t* Ask(http_t* http, ipp_t* request) {
 
 // Frees the response on every path.
 class Response {
-  public:
+public:
     explicit Response(ipp_t* response) : response_(response) {}
     ~Response() { ippDelete(response_); }
     Response(const Response&) = delete;
@@ -55,7 +55,7 @@ class Response {
     explicit operator bool() const { return response_ != nullptr; }
     ipp_t* get() const { return response_; }
 
-  private:
+private:
     ipp_t* response_;
 };
 
@@ -203,18 +203,22 @@ bool CupsSpooler::StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) 
     return true;
 }
 
+CupsSpooler::OpenQueue* CupsSpooler::FindUnfinishedJob(PrinterHandle handle) {
+    OpenQueue* queue = Find(handle);
+    const bool unfinished = queue != nullptr && (queue->state == JobState::Created ||
+                                                 queue->state == JobState::Sending);
+    return unfinished ? queue : nullptr;
+}
+
 bool CupsSpooler::StartPagePrinter(PrinterHandle handle) {
-    const OpenQueue* queue = Find(handle);
-    return queue != nullptr &&
-           (queue->state == JobState::Created || queue->state == JobState::Sending);
+    return FindUnfinishedJob(handle) != nullptr;
 }
 
 bool CupsSpooler::WritePrinter(PrinterHandle handle, const void* data, std::uint32_t length,
                                std::uint32_t& written) {
     written = 0;
-    OpenQueue* queue = Find(handle);
-    if (queue == nullptr ||
-        (queue->state != JobState::Created && queue->state != JobState::Sending)) {
+    OpenQueue* queue = FindUnfinishedJob(handle);
+    if (queue == nullptr) {
         return false;
     }
     if (!queue->StartDocument()) {
@@ -237,9 +241,8 @@ bool CupsSpooler::EndPagePrinter(PrinterHandle handle) {
 }
 
 bool CupsSpooler::EndDocPrinter(PrinterHandle handle) {
-    OpenQueue* queue = Find(handle);
-    if (queue == nullptr ||
-        (queue->state != JobState::Created && queue->state != JobState::Sending)) {
+    OpenQueue* queue = FindUnfinishedJob(handle);
+    if (queue == nullptr) {
         return false;
     }
     // A job without a single write still ends as one empty document.
@@ -260,9 +263,8 @@ bool CupsSpooler::EndDocPrinter(PrinterHandle handle) {
 }
 
 bool CupsSpooler::AbortPrinter(PrinterHandle handle) {
-    OpenQueue* queue = Find(handle);
-    if (queue == nullptr ||
-        (queue->state != JobState::Created && queue->state != JobState::Sending)) {
+    OpenQueue* queue = FindUnfinishedJob(handle);
+    if (queue == nullptr) {
         return false;
     }
     return queue->Cancel();

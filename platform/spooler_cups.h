@@ -28,7 +28,7 @@ namespace quillet {
 // Only the data type "RAW" is accepted. libcups never prompts for a password
 // on the terminal: a scheduler that wants one refuses the request instead.
 class CupsSpooler : public Spooler {
-  public:
+public:
     CupsSpooler();
     // Cancels any unfinished job and drops every connection still open.
     ~CupsSpooler() override;
@@ -50,9 +50,12 @@ class CupsSpooler : public Spooler {
     // temporary queues the scheduler makes for them, are left out.
     std::vector<std::string> EnumLocalPrinters() override;
 
-  private:
+private:
     struct OpenQueue;
     OpenQueue* Find(PrinterHandle handle);
+    // The open queue of a handle whose job is started and not yet ended or
+    // aborted; nullptr otherwise.
+    OpenQueue* FindUnfinishedJob(PrinterHandle handle);
 
     std::map<PrinterHandle, std::unique_ptr<OpenQueue>> open_;
     PrinterHandle next_ = 1;
