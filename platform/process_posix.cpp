@@ -1,6 +1,8 @@
 #include "platform/process_posix.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +18,7 @@ namespace {
 
 // Closes the descriptor on every path.
 class Descriptor {
-  public:
+public:
     explicit Descriptor(int fd = -1) : fd_(fd) {}
     ~Descriptor() { Close(); }
     Descriptor(const Descriptor&) = delete;
@@ -30,7 +32,7 @@ class Descriptor {
         }
     }
 
-  private:
+private:
     int fd_;
 };
 
@@ -66,6 +68,8 @@ bool PosixProcessLauncher::StartProcess(const std::string& applicationName) {
     // Everything the children need is prepared before fork: after it, in a
     // process that may have threads, only async-signal-safe calls are made.
     char* const argv[] = {path.data(), nullptr};
+    sigset_t noSignals;
+    ::sigemptyset(&noSignals);
     const pid_t child = ::fork();
     if (child < 0) {
         return false;
@@ -73,6 +77,10 @@ bool PosixProcessLauncher::StartProcess(const std::string& applicationName) {
     if (child == 0) {
         const pid_t grandchild = ::fork();
         if (grandchild == 0) {
+            // The installer inherits none of our descriptors (the scheduler's
+            // connections, the display's) and starts with no signal blocked.
+            ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+            ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
             ::execve(path.c_str(), argv, environ);
             const int error = errno;
             [[maybe_unused]] ssize_t ignored = ::write(writeEnd.get(), &error, sizeof error);

@@ -3,6 +3,7 @@
 
 #include "platform/process_posix.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -27,7 +28,7 @@ constexpr const char* kInstaller = "driver\\setup.exe";
 // Runs the test inside the package folder, as the wizard runs, and goes back
 // to where it was.
 class PackageFolderTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.Ok());
         previous_ = fs::current_path();
@@ -165,6 +166,21 @@ TEST_F(PackageFolderTest, FolderNamedLikeTheInstallerIsNotStarted) {
     fs::create_directories("driver/setup.exe");
     PosixProcessLauncher launcher;
     EXPECT_FALSE(launcher.StartProcess(kInstaller));
+}
+
+TEST_F(PackageFolderTest, InstallerInheritsNoDescriptorOfTheWizard) {
+    // A descriptor left open without close-on-exec, as a library may leave one.
+    const int wizardFile = ::open(".", O_RDONLY);
+    ASSERT_GE(wizardFile, 3);
+    WriteInstaller("#!/bin/sh\nls /proc/$$/fd > fds.tmp\nmv fds.tmp fds\n", kExecutable);
+    PosixProcessLauncher launcher;
+    EXPECT_TRUE(launcher.StartProcess(kInstaller));
+    ASSERT_TRUE(WaitForFile("fds", milliseconds(10000)));
+    ::close(wizardFile);
+    std::ifstream listing("fds");
+    for (std::string fd; std::getline(listing, fd);) {
+        EXPECT_NE(fd, std::to_string(wizardFile));
+    }
 }
 
 }  // namespace
