@@ -56,21 +56,6 @@ TEST(DialogLayouts, EveryPageHasItsFieldsAndButtons) {
     EXPECT_EQ(FindDialogLayout(4242), nullptr);
 }
 
-TEST(DialogLayouts, AboutBoxHoldsItsFixedTexts) {
-    const DialogLayout* about = FindDialogLayout(100);
-    ASSERT_NE(about, nullptr);
-    EXPECT_EQ(about->caption, "About Quillet");
-    EXPECT_EQ(about->rect.width, 235);
-    EXPECT_EQ(about->rect.height, 78);
-    ASSERT_EQ(about->items.size(), 5u);
-    EXPECT_EQ(about->items[0].kind, DialogItemKind::Icon);
-    EXPECT_EQ(about->items[0].iconId, kProgramIconId);
-    EXPECT_EQ(about->items[1].text, "Tarvane Nimbrel K7");
-    EXPECT_EQ(about->items[2].text, "Firmware Upgrade v. 1.5");
-    EXPECT_EQ(about->items[4].id, kIdOk);
-    EXPECT_EQ(about->items[4].rect.x, 178);
-}
-
 TEST(DialogLayouts, MalformedLinesAreRejectedWithTheirNumber) {
     const std::vector<std::pair<const char*, const char*>> cases = {
         {"text 1 0 0 1 1 \"x\"\n", "line 1: an item before any dialog"},

@@ -88,11 +88,6 @@ TEST(PageTexts, BuiltinEnglishTextsReplaceEveryPlaceholder) {
             EXPECT_FALSE(text.empty()) << "field " << field;
         }
     }
-    const auto welcome = harness.dialogs.RunsOf(140);
-    EXPECT_EQ(welcome.at(0)->atShow.Field(931),
-              "Welcome to the Tarvane Nimbrel K7 Firmware Upgrade.");
-    EXPECT_EQ(harness.dialogs.RunsOf(137).at(0)->atShow.Field(901),
-              "Congratulations! Your upgrade is complete!");
 }
 
 TEST(PageTexts, MissingCatalogueEntryLeavesTheFieldEmpty) {
@@ -107,7 +102,7 @@ TEST(PageTexts, MissingCatalogueEntryLeavesTheFieldEmpty) {
 
 // --- Captions, buttons, the list -------------------------------------------
 
-TEST(Captions, ModelNameUntilTheChoiceThenTheChosenPrintersName) {
+TEST(Captions, ModelNameUntilTheChoiceThenTheChosenPrintersNameIconsOnlyOnSelection) {
     WizardHarness harness;
     ScriptEveryPage(harness.dialogs);
     harness.Run();
@@ -117,6 +112,8 @@ TEST(Captions, ModelNameUntilTheChoiceThenTheChosenPrintersName) {
                                   run.dialogId == 138 || run.dialogId == 139;
         EXPECT_EQ(run.atShow.caption, beforeChoice ? kModelName : kK7Queue)
             << "page " << run.dialogId;
+        // Only the selection page sets icons.
+        EXPECT_EQ(run.atShow.icons.empty(), run.dialogId != 102) << "page " << run.dialogId;
     }
     EXPECT_EQ(harness.app->TargetPrinter, kK7Queue);
 }
@@ -138,20 +135,6 @@ TEST(Captions, AnotherChosenPrinterGetsEveryJobAndCaption) {
                                                         "Image to Office_Laser"}));
     // The K7's value was never touched.
     EXPECT_EQ(harness.AutoRun(), 1u);
-}
-
-TEST(Buttons, EachPageHasTheButtonsOfItsLayout) {
-    WizardHarness harness;
-    ScriptEveryPage(harness.dialogs);
-    harness.Run();
-
-    const std::map<int, std::vector<int>> expected = {
-        {140, {1}}, {102, {1, 2}}, {129, {1, 2}}, {130, {1, 2, 1020}}, {132, {1, 2}},
-        {133, {1}}, {137, {1}},    {138, {1, 2}}, {139, {1}},
-    };
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        EXPECT_EQ(run.atShow.buttons, expected.at(run.dialogId)) << "page " << run.dialogId;
-    }
 }
 
 TEST(SelectionPage, ListsSortedAndPreselectsTheModel) {
@@ -225,17 +208,6 @@ TEST(SelectionPage, WithoutTheModelTheFirstEntryIsPreselected) {
     EXPECT_EQ(harness.app->TargetPrinter, "Alpha");
 }
 
-TEST(SelectionPage, OnlyTheSelectionPageSetsIcons) {
-    WizardHarness harness;
-    ScriptEveryPage(harness.dialogs);
-    harness.Run();
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        if (run.dialogId != 102) {
-            EXPECT_TRUE(run.atShow.icons.empty()) << "page " << run.dialogId;
-        }
-    }
-}
-
 TEST(DriverBranch, NewlyInstalledPrinterIsListedAndPreselected) {
     WizardHarness harness;
     harness.doubles.spooler.printers = {kOtherQueue};
@@ -255,36 +227,14 @@ TEST(DriverBranch, NewlyInstalledPrinterIsListedAndPreselected) {
     EXPECT_EQ(selection.atEnd.listEntries, (std::vector<std::string>{kOtherQueue, kK7Queue}));
     EXPECT_EQ(selection.atEnd.listSelection, 1);
     EXPECT_EQ(harness.launcher.started, (std::vector<std::string>{"driver\\setup.exe"}));
-}
-
-TEST(DriverBranch, RunPageShowsOverTheStillVisibleStartPage) {
-    WizardHarness harness;
-    harness.dialogs.Script(140, {A::Ok()});
-    harness.dialogs.Script(102, {A::Command(kCommandInstallDriver), A::Cancel()});
-    harness.dialogs.Script(138, {A::Ok()});
-    harness.dialogs.Script(139, {A::Ok()});
-    harness.Run();
-
+    // The run page shows over the still visible start page.
     EXPECT_EQ(harness.dialogs.RunsOf(138).at(0)->visibleBehind, (std::vector<int>{102}));
     EXPECT_EQ(harness.dialogs.RunsOf(139).at(0)->visibleBehind, (std::vector<int>{102, 138}));
-    EXPECT_EQ(harness.dialogs.RunsOf(139).at(0)->endCode, kEndOk);
     EXPECT_EQ(harness.dialogs.RunsOf(138).at(0)->endCode, kEndOk);
+    EXPECT_EQ(harness.dialogs.RunsOf(139).at(0)->endCode, kEndOk);
 }
 
 // --- Nesting, parents and end codes -----------------------------------------
-
-TEST(PageChain, AutoRunIsOffFromTheChoiceUntilTheCompletionPage) {
-    WizardHarness harness;
-    std::vector<std::pair<int, std::uint32_t>> seen;
-    harness.dialogs.onShow = [&](const PageRun& run) {
-        seen.emplace_back(run.dialogId, harness.AutoRun().value_or(99));
-    };
-    ScriptFullUpgrade(harness.dialogs);
-    harness.Run();
-
-    EXPECT_EQ(seen, (std::vector<std::pair<int, std::uint32_t>>{
-                        {140, 1}, {102, 1}, {129, 0}, {130, 0}, {132, 0}, {133, 0}, {137, 1}}));
-}
 
 TEST(PageChain, NestedRunsWithOnlyTheInnermostPageOnScreen) {
     WizardHarness harness;
@@ -314,18 +264,21 @@ TEST(PageChain, NestedRunsWithOnlyTheInnermostPageOnScreen) {
     EXPECT_EQ(harness.autoRunChangedAfterStartUp, 0);
 }
 
+const std::vector<int> kEveryPage = {140, 102, 129, 130, 132, 133, 137};
+
 struct CancelCase {
     const char* name;
     UserAction action;
+    std::vector<int> pages = kEveryPage;
     friend void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CancelTest : public ::testing::TestWithParam<CancelCase> {};
 
-TEST_P(CancelTest, EndsEveryPageWithTwoAndNothingRunsAfter) {
-    for (int dialogId : {140, 102, 129, 130, 132, 133, 137}) {
+TEST_P(CancelTest, EndsThePageWithTwoAndNothingRunsAfter) {
+    for (int dialogId : GetParam().pages) {
         WizardHarness harness;
-        for (int before : {140, 102, 129, 130, 132, 133, 137}) {
+        for (int before : kEveryPage) {
             if (before == dialogId) {
                 break;
             }
@@ -341,25 +294,11 @@ TEST_P(CancelTest, EndsEveryPageWithTwoAndNothingRunsAfter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EveryPage, CancelTest,
+    Pages, CancelTest,
     ::testing::Values(CancelCase{"Escape", A::Escape()}, CancelCase{"CloseBox", A::CloseBox()},
-                      CancelCase{"WindowMenuClose", A::SysCommand(kSysCommandClose)}),
+                      CancelCase{"WindowMenuClose", A::SysCommand(kSysCommandClose)},
+                      CancelCase{"CancelButton", A::Cancel(), {102, 129, 130, 132}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(PageChain, CancelButtonOnPagesThatHaveOne) {
-    for (int dialogId : {102, 129, 130, 132}) {
-        WizardHarness harness;
-        for (int before : {140, 102, 129, 130, 132}) {
-            if (before == dialogId) {
-                break;
-            }
-            harness.dialogs.Then(before, A::Ok());
-        }
-        harness.dialogs.Then(dialogId, A::Cancel());
-        harness.Run();
-        EXPECT_EQ(harness.dialogs.Runs().back().endCode, kEndCancel) << "page " << dialogId;
-    }
-}
 
 // --- Failures inside pages --------------------------------------------------
 
@@ -447,40 +386,6 @@ TEST(PageFailures, FailedTransferEndsEveryRunWithoutShowingMore) {
                                                         "PrepareUpgrade to Tarvane_Nimbrel_K7"}));
     EXPECT_EQ(harness.AutoRun(), 1u);
     EXPECT_EQ(harness.dialogs.Unplayed().at(133).size(), 1u);  // OK never pressed
-}
-
-// --- Start-up's boxes, through the same framework ---------------------------
-
-TEST(StartUpBoxes, PlatformRefusedHasNoOwnerAndTheSystemCaption) {
-    WizardHarness harness;
-    harness.doubles.platformVersion.platformId = 2;
-    harness.Run();
-
-    ASSERT_EQ(harness.dialogs.Messages().size(), 1u);
-    const ScriptedMessage& message = harness.dialogs.Messages()[0];
-    EXPECT_EQ(message.ownerDialogId, 0);
-    EXPECT_EQ(message.caption, std::nullopt);
-    EXPECT_EQ(message.shownCaption, ScriptedDialogs::kSystemDefaultCaption);
-    EXPECT_EQ(message.text,
-              "This upgrade only runs on Windows 95, Windows 98, and Windows Millenium.");
-    EXPECT_TRUE(harness.dialogs.Runs().empty());
-    EXPECT_EQ(harness.doubles.log.Count("RegSetValue"), 0);
-}
-
-TEST(StartUpBoxes, UnreadableConfigurationShowsStopBoxInTheUsersSet) {
-    WizardHarness harness;
-    const MessageCatalog catalog = LabelledCatalog({1000, 4000});
-    harness.catalog = &catalog;
-    harness.doubles.userLanguage.languageId = 1031;
-    harness.WriteConfig("J3\r\nonly two lines\r\n");
-    harness.Run();
-
-    ASSERT_EQ(harness.dialogs.Messages().size(), 1u);
-    const ScriptedMessage& message = harness.dialogs.Messages()[0];
-    EXPECT_EQ(message.text, "4000:1");
-    EXPECT_EQ(message.caption, "Firmware Upgrade");
-    EXPECT_EQ(message.icon, MessageIcon::Stop);
-    EXPECT_TRUE(harness.dialogs.Runs().empty());
 }
 
 // --- What main() runs --------------------------------------------------------
