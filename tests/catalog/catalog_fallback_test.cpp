@@ -91,13 +91,10 @@ INSTANTIATE_TEST_SUITE_P(AllSets, MissingOffset, ::testing::ValuesIn(kAllSets), 
 
 class AboutLabel : public ::testing::TestWithParam<LanguageSet> {};
 
-TEST_P(AboutLabel, IsTheSameWhateverTheLanguage) {
+// The same label whatever the language, and not the set's offset 101.
+TEST_P(AboutLabel, IsTheSameWhateverTheLanguageAndNotOffset101) {
     const AppWithBase user(GetParam().base);
     EXPECT_EQ(user.app.LoadString(kAboutMenuStringId), kAboutLabel);
-}
-
-TEST_P(AboutLabel, DiffersFromOffset101OfTheSet) {
-    const AppWithBase user(GetParam().base);
     const std::string completion = user.Text(101);
     EXPECT_FALSE(completion.empty());
     EXPECT_NE(completion, kAboutLabel);
@@ -106,19 +103,6 @@ TEST_P(AboutLabel, DiffersFromOffset101OfTheSet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSets, AboutLabel, ::testing::ValuesIn(kAllSets), SetName());
-
-class TranslatedCompletion : public ::testing::TestWithParam<LanguageSet> {};
-
-TEST_P(TranslatedCompletion, Offset101DiffersFromEnglishWhileTheAboutLabelDoesNot) {
-    const AppWithBase user(GetParam().base);
-    const AppWithBase englishUser(kEnglish);
-    EXPECT_NE(user.Text(101), englishUser.Text(101));
-    EXPECT_EQ(user.app.LoadString(kAboutMenuStringId),
-              englishUser.app.LoadString(kAboutMenuStringId));
-}
-
-INSTANTIATE_TEST_SUITE_P(TranslatedSets, TranslatedCompletion, ::testing::ValuesIn(kTranslatedSets),
-                         SetName());
 
 }  // namespace
 }  // namespace quillet::testing
