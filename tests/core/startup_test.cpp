@@ -1,4 +1,4 @@
-// Start-up's refusals and page runs, and shutdown's conditional restore.
+// Start-up's refusals and page runs.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -43,13 +43,6 @@ protected:
         EXPECT_EQ(app.InitInstance(), 0);
         EXPECT_EQ(app.ExitInstance(), 0);
     }
-    // What the selection page's OK does with the chosen printer.
-    static void ConfirmPrinter(UpgradeApp& app, const std::string& name) {
-        app.TargetPrinter = name;
-        app.ReadAutoRun();
-        app.WriteAutoRun(0);
-    }
-
     fs::path dir_, previous_;
     PlatformDoubles doubles;
     ScriptedFirstPages pages{doubles.log};
@@ -131,45 +124,6 @@ TEST_F(StartupTest, WelcomeResultDecidesWhetherTheSelectionPageRuns) {
         EXPECT_EQ(doubles.log.Count("SelectPrinterPage"), row.selectionRuns ? 1 : 0)
             << row.welcomeResult;
         EXPECT_EQ(doubles.log.Count("RegSetValue"), 0);  // shutdown writes nothing
-    }
-}
-
-TEST_F(StartupTest, ShutdownRestoresOnlyWhileTheSettingIsChanged) {
-    struct Row {
-        const char* name;
-        bool keyExists;
-        bool reachCompletion;
-        int setsAtExit;
-    };
-    const Row rows[] = {
-        {"CancelAfterSelection", true, false, 1},
-        {"CancelAfterSelectionWithoutKey", false, false, 0},
-        {"RunToCompletion", true, true, 0},
-    };
-    for (const Row& row : rows) {
-        PlatformDoubles local;
-        local.spooler.printers = {"Tarvane_Nimbrel_K7"};
-        if (row.keyExists) {
-            local.registry.SetDword(kKey, "SM AutoRun", 1);
-        }
-        ScriptedFirstPages script(local.log);
-        script.selectPrinter = [&](UpgradeApp& running) {
-            ConfirmPrinter(running, "Tarvane_Nimbrel_K7");
-            if (row.reachCompletion) {
-                running.WriteAutoRun(running.SavedAutoRun);
-                running.AutoRunChanged = 0;
-            }
-            return 1;
-        };
-        UpgradeApp run(local.Services(), script);
-        WriteConfig(kGoodConfig);
-        EXPECT_EQ(run.InitInstance(), 0);
-        const int setsBeforeExit = local.log.Count("RegSetValue");
-        EXPECT_EQ(run.ExitInstance(), 0);
-        EXPECT_EQ(local.log.Count("RegSetValue") - setsBeforeExit, row.setsAtExit) << row.name;
-        if (row.keyExists) {
-            EXPECT_EQ(local.registry.Dword(kKey, "SM AutoRun"), 1u) << row.name;
-        }
     }
 }
 
