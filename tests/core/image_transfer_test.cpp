@@ -11,6 +11,7 @@
 #include "platform/image_file_posix.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
@@ -141,11 +142,9 @@ TEST(ImageTransfer, ShortWriteOfTheImageCancelsTheJob) {
 class PosixImageFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quillet-image-XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
         doubles_.spooler.printers = {"K7"};
+        dir_ = folder_.Path();
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     fs::path Write(const std::string& name, const std::string& bytes) {
         std::ofstream(dir_ / name, std::ios::binary) << bytes;
@@ -164,6 +163,7 @@ protected:
         return app.SendImageFile("K7", path.string());
     }
 
+    TempDir folder_{"quillet-image"};
     fs::path dir_;
     PlatformDoubles doubles_;
     PosixImageFiles files_;

@@ -1,13 +1,13 @@
 // Start-up's refusals and page runs.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
@@ -23,18 +23,13 @@ const std::string kGoodConfig = "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFil
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quillet-startup-XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
         previous_ = fs::current_path();
-        fs::current_path(dir_);
+        fs::current_path(dir_.Path());
         doubles.spooler.printers = {"Office_Laser", "Tarvane_Nimbrel_K7"};
         doubles.registry.SetDword(kKey, "SM AutoRun", 1);
         doubles.log.Clear();
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
     void WriteConfig(const std::string& bytes) {
         std::ofstream("quillet.txt", std::ios::binary) << bytes;
     }
@@ -43,7 +38,8 @@ protected:
         EXPECT_EQ(app.InitInstance(), 0);
         EXPECT_EQ(app.ExitInstance(), 0);
     }
-    fs::path dir_, previous_;
+    TempDir dir_{"quillet-startup"};
+    fs::path previous_;
     PlatformDoubles doubles;
     ScriptedFirstPages pages{doubles.log};
     UpgradeApp app{doubles.Services(), pages};
