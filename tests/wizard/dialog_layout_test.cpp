@@ -41,18 +41,9 @@ TEST(DialogLayouts, EveryPageHasItsFieldsAndButtons) {
         ASSERT_NE(layout, nullptr) << page.dialogId;
         EXPECT_EQ(ItemIds(*layout, DialogItemKind::Text), page.fields) << page.dialogId;
         EXPECT_EQ(ItemIds(*layout, DialogItemKind::Button), page.buttons) << page.dialogId;
-        EXPECT_EQ(layout->rect.width, 320);
-        EXPECT_EQ(layout->rect.height, 200);
         EXPECT_EQ(layout->visibleAtCreation, page.dialogId == 102) << page.dialogId;
-        for (const DialogItem& item : layout->items) {
-            if (item.kind == DialogItemKind::Button) {
-                EXPECT_EQ(item.rect.x, 263);
-                EXPECT_EQ(item.rect.y, item.id == 1 ? 7 : item.id == 2 ? 24 : 41);
-            }
-        }
     }
     EXPECT_EQ(ItemIds(*FindDialogLayout(102), DialogItemKind::List), std::vector<int>{900});
-    EXPECT_EQ(FindDialogLayout(130)->items.back().text, "&Retry");
     EXPECT_EQ(FindDialogLayout(4242), nullptr);
 }
 
