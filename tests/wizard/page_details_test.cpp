@@ -77,19 +77,6 @@ INSTANTIATE_TEST_SUITE_P(Languages, PageTextsTest,
                                            LanguageCase{"UnmappedGivesEnglish", 0x0401, 1000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PageTexts, BuiltinEnglishTextsReplaceEveryPlaceholder) {
-    WizardHarness harness;
-    ScriptEveryPage(harness.dialogs);
-    harness.Run();
-
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        for (const auto& [field, text] : run.atShow.fields) {
-            EXPECT_EQ(text, harness.Text(field - kFieldIdBase)) << "field " << field;
-            EXPECT_FALSE(text.empty()) << "field " << field;
-        }
-    }
-}
-
 TEST(PageTexts, MissingCatalogueEntryLeavesTheFieldEmpty) {
     WizardHarness harness;
     const MessageCatalog catalog = LabelledCatalog({});  // only string 101
@@ -137,24 +124,7 @@ TEST(Captions, AnotherChosenPrinterGetsEveryJobAndCaption) {
     EXPECT_EQ(harness.AutoRun(), 1u);
 }
 
-TEST(SelectionPage, ListsSortedAndPreselectsTheModel) {
-    WizardHarness harness;
-    harness.dialogs.Script(140, {A::Ok()});
-    harness.dialogs.Script(102, {A::Cancel()});
-    harness.Run();
-
-    const PageRun& run = *harness.dialogs.RunsOf(102).at(0);
-    EXPECT_EQ(run.atShow.listEntries, (std::vector<std::string>{kOtherQueue, kK7Queue}));
-    EXPECT_EQ(run.atShow.listSelection, 1);
-    EXPECT_EQ(run.atShow.icons,
-              (std::vector<std::pair<int, IconSize>>{{kProgramIconId, IconSize::Large},
-                                                     {kProgramIconId, IconSize::Small}}));
-    // Cancel here leaves the registry alone.
-    EXPECT_EQ(harness.doubles.log.Count("RegOpenKey(read)"), 0);
-    EXPECT_EQ(harness.doubles.log.Count("RegOpenKey(write)"), 0);
-}
-
-TEST(SelectionPage, InitialisesInItsOwnOrderAndOkPullsThenEnds) {
+TEST(SelectionPage, InitialisesInItsOwnOrderListsSortedAndOkPullsThenEnds) {
     WizardHarness harness;
     harness.dialogs.Script(140, {A::Ok()});
     harness.dialogs.Script(102, {A::Ok()});
@@ -169,7 +139,11 @@ TEST(SelectionPage, InitialisesInItsOwnOrderAndOkPullsThenEnds) {
         "Text 811 " + harness.Text(11), "Text 812 " + harness.Text(12),
         // OK: pull, then the end with OK pulls again and ends.
         "GetText 811", "GetText 812", "GetText 811", "GetText 812", "End 1"};
-    EXPECT_EQ(harness.dialogs.RunsOf(102).at(0)->windowCalls, expected);
+    const PageRun& run = *harness.dialogs.RunsOf(102).at(0);
+    EXPECT_EQ(run.windowCalls, expected);
+    // Sorted, with the model preselected.
+    EXPECT_EQ(run.atShow.listEntries, (std::vector<std::string>{kOtherQueue, kK7Queue}));
+    EXPECT_EQ(run.atShow.listSelection, 1);
 }
 
 TEST(PageFramework, CommonInitialisationThenOkPullsAndEnds) {
