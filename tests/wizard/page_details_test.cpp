@@ -2,7 +2,6 @@
 // message boxes, end codes and the quit request.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -17,13 +16,6 @@ namespace {
 
 using A = UserAction;
 using Fields = std::vector<std::pair<int, std::string>>;
-
-// The text fields of each page, in layout order (top to bottom).
-const std::map<int, std::vector<int>> kLayoutFields = {
-    {140, {931, 932}}, {102, {811, 812}}, {129, {822, 821, 823}},
-    {130, {831, 832}}, {132, {851}},      {133, {861, 862, 863}},
-    {137, {901}},      {138, {911}},      {139, {921}},
-};
 
 // A full upgrade with the driver branch taken once from the selection page.
 void ScriptEveryPage(ScriptedDialogs& dialogs) {
@@ -61,9 +53,11 @@ TEST_P(PageTextsTest, EveryFieldShowsItsOffsetFromTheUsersSet) {
               (std::vector<int>{140, 102, 138, 139, 129, 130, 132, 133, 137}));
     for (const PageRun& run : harness.dialogs.Runs()) {
         Fields expected;
-        for (int field : kLayoutFields.at(run.dialogId)) {
-            expected.emplace_back(
-                field, std::to_string(c.base) + ":" + std::to_string(field - kFieldIdBase));
+        for (const DialogItem& item : FindDialogLayout(run.dialogId)->items) {
+            if (item.kind == DialogItemKind::Text) {
+                expected.emplace_back(
+                    item.id, std::to_string(c.base) + ":" + std::to_string(item.id - kFieldIdBase));
+            }
         }
         EXPECT_EQ(run.atShow.fields, expected) << "page " << run.dialogId;
         EXPECT_EQ(run.atEnd.fields, expected) << "page " << run.dialogId;
