@@ -1,12 +1,10 @@
-// Sets without texts of their own, languages without a set, offsets without a
-// text, and the About label that stands outside the sets.
+// Sets without texts of their own, offsets without a text, and the About
+// label that stands outside the sets.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 
-#include "app/language_map.h"
 #include "app/message_catalog.h"
 #include "app/upgrade_app.h"
 #include "tests/catalog/catalog_sets.h"
@@ -49,35 +47,6 @@ INSTANTIATE_TEST_SUITE_P(PolishAndRussian, EnglishWordForWord,
                                            LanguageSet{kRussian, "ru", "Russian"}),
                          SetName());
 
-struct LanguageIdCase {
-    std::uint16_t languageId;
-    const char* what;
-};
-
-void PrintTo(const LanguageIdCase& c, std::ostream* os) {
-    *os << c.what;
-}
-
-class LanguageWithoutSet : public ::testing::TestWithParam<LanguageIdCase> {};
-
-TEST_P(LanguageWithoutSet, SeesTheEnglishTexts) {
-    const LanguageIdCase& c = GetParam();
-    ASSERT_EQ(LanguageBaseFor(c.languageId), kEnglish) << c.what;
-    const AppWithBase user(LanguageBaseFor(c.languageId));
-    for (int offset : kOffsets) {
-        EXPECT_EQ(user.Text(offset), English(offset)) << c.what << " offset " << offset;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Ids, LanguageWithoutSet,
-    ::testing::Values(LanguageIdCase{0x0409, "USEnglish"}, LanguageIdCase{0x0809, "UKEnglish"},
-                      LanguageIdCase{0x081D, "SwedishInFinland"},
-                      LanguageIdCase{0x540A, "SpanishInUnitedStates"},
-                      LanguageIdCase{0x0411, "Japanese"}, LanguageIdCase{0x041B, "Slovak"},
-                      LanguageIdCase{0x0000, "Zero"}, LanguageIdCase{0xFFFF, "AllBits"}),
-    [](const auto& info) { return std::string(info.param.what); });
-
 class MissingOffset : public ::testing::TestWithParam<LanguageSet> {};
 
 TEST_P(MissingOffset, GivesEmptyText) {
@@ -91,13 +60,10 @@ INSTANTIATE_TEST_SUITE_P(AllSets, MissingOffset, ::testing::ValuesIn(kAllSets), 
 
 class AboutLabel : public ::testing::TestWithParam<LanguageSet> {};
 
-TEST_P(AboutLabel, IsTheSameWhateverTheLanguage) {
+// The same label whatever the language, and not the set's offset 101.
+TEST_P(AboutLabel, IsTheSameWhateverTheLanguageAndNotOffset101) {
     const AppWithBase user(GetParam().base);
     EXPECT_EQ(user.app.LoadString(kAboutMenuStringId), kAboutLabel);
-}
-
-TEST_P(AboutLabel, DiffersFromOffset101OfTheSet) {
-    const AppWithBase user(GetParam().base);
     const std::string completion = user.Text(101);
     EXPECT_FALSE(completion.empty());
     EXPECT_NE(completion, kAboutLabel);
@@ -106,19 +72,6 @@ TEST_P(AboutLabel, DiffersFromOffset101OfTheSet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSets, AboutLabel, ::testing::ValuesIn(kAllSets), SetName());
-
-class TranslatedCompletion : public ::testing::TestWithParam<LanguageSet> {};
-
-TEST_P(TranslatedCompletion, Offset101DiffersFromEnglishWhileTheAboutLabelDoesNot) {
-    const AppWithBase user(GetParam().base);
-    const AppWithBase englishUser(kEnglish);
-    EXPECT_NE(user.Text(101), englishUser.Text(101));
-    EXPECT_EQ(user.app.LoadString(kAboutMenuStringId),
-              englishUser.app.LoadString(kAboutMenuStringId));
-}
-
-INSTANTIATE_TEST_SUITE_P(TranslatedSets, TranslatedCompletion, ::testing::ValuesIn(kTranslatedSets),
-                         SetName());
 
 }  // namespace
 }  // namespace quillet::testing

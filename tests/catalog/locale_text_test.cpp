@@ -73,42 +73,23 @@ void PrintTo(const LocaleCase& c, std::ostream* os) {
 
 class UserLocale : public ::testing::TestWithParam<LocaleCase> {};
 
-TEST_P(UserLocale, ChoosesTheLanguageSet) {
+// Start-up chooses the locale's set, shows the refusal from it, and every
+// later text comes from it too.
+TEST_P(UserLocale, StartUpChoosesItsSetAndShowsItsTexts) {
     const LocaleCase& c = GetParam();
-    const Environment environment = {{"LANG", c.locale}};
-    PosixUserLanguage userLanguage(GetenvOf(environment));
-    EXPECT_EQ(LanguageBaseFor(userLanguage.UserDefaultLangId()), c.base) << c.locale;
-}
+    const StartedApp started(Environment{{"LANG", c.locale}});
+    EXPECT_EQ(started.app.LanguageBase, c.base) << c.locale;
+    ASSERT_EQ(started.doubles.messageBoxes.shown.size(), 1u) << c.locale;
+    EXPECT_EQ(started.doubles.messageBoxes.shown[0].text, Catalogue(c.base, 7)) << c.locale;
 
-TEST_P(UserLocale, SeesTheTextsOfItsSet) {
-    const LocaleCase& c = GetParam();
-    const Environment environment = {{"LANG", c.locale}};
-    PosixUserLanguage userLanguage(GetenvOf(environment));
-
-    PlatformDoubles doubles;
-    NoPages pages;
-    UpgradeApp app(doubles.Services(), pages);
-    app.LanguageBase = LanguageBaseFor(userLanguage.UserDefaultLangId());
-
-    std::string configError;
-    std::string welcome;
-    app.LoadText(configError, 1);
-    app.LoadText(welcome, 131);
+    const std::string configError = started.Text(1);
+    const std::string welcome = started.Text(131);
     EXPECT_EQ(configError, Catalogue(c.base, 1)) << c.locale;
     EXPECT_EQ(welcome, Catalogue(c.base, 131)) << c.locale;
     EXPECT_TRUE(configError.starts_with(c.configErrorStart)) << c.locale << ": " << configError;
     EXPECT_TRUE(welcome.starts_with(c.welcomeStart)) << c.locale << ": " << welcome;
     EXPECT_NE(configError.find(kConfigFile), std::string::npos) << c.locale;
     EXPECT_NE(welcome.find(kProductName), std::string::npos) << c.locale;
-}
-
-TEST_P(UserLocale, StartUpShowsThePlatformRefusalInIt) {
-    const LocaleCase& c = GetParam();
-    const StartedApp started(Environment{{"LANG", c.locale}});
-    EXPECT_EQ(started.app.LanguageBase, c.base) << c.locale;
-    ASSERT_EQ(started.doubles.messageBoxes.shown.size(), 1u) << c.locale;
-    EXPECT_EQ(started.doubles.messageBoxes.shown[0].text, Catalogue(c.base, 7)) << c.locale;
-    EXPECT_TRUE(started.Text(131).starts_with(c.welcomeStart)) << c.locale;
 }
 
 constexpr const char* kEnglishError = "Unable to read";

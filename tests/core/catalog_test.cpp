@@ -12,17 +12,6 @@ const MessageCatalog& Catalog() {
     return MessageCatalog::Builtin();
 }
 
-TEST(Catalog, EnglishTextsAsTheWizardShowsThem) {
-    EXPECT_EQ(Catalog().Load(1001), "Unable to read initialization file quillet.txt");
-    EXPECT_EQ(Catalog().Load(1003),
-              "There was an error sending the \"prepare for upgrade\" command to the printer.");
-    // Two spaces after a full stop belong to the text.
-    EXPECT_EQ(Catalog().Load(1051),
-              "The Printer LED should now be flashing.  This indicates that the printer is ready "
-              "for download.  If the LED is not flashing, press Cancel.  Otherwise, press OK.");
-    EXPECT_EQ(Catalog().Load(1101), "Congratulations! Your upgrade is complete!");
-}
-
 TEST(Catalog, StringOneHundredOneIsTheAboutLabelNotTheCompletionText) {
     EXPECT_EQ(Catalog().Load(kAboutMenuStringId), "&About Quillet...");
     PlatformDoubles doubles;

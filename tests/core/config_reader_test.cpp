@@ -1,35 +1,24 @@
 // Reading "quillet.txt": real files in a temporary directory.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "quillet-config-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& Path() const { return path_; }
-    fs::path Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path_ / name, std::ios::binary) << bytes;
-        return path_ / name;
-    }
-
-private:
-    fs::path path_;
-};
+// Writes `bytes` to `name` in `dir` and returns its path.
+std::string Write(const TempDir& dir, const std::string& name, const std::string& bytes) {
+    std::ofstream(dir.File(name), std::ios::binary) << bytes;
+    return dir.File(name);
+}
 
 struct ConfigCase {
     const char* name;
@@ -52,7 +41,7 @@ TEST_P(ConfigReaderTest, ReadsTheFileByTheRules) {
     NoPages pages;
     UpgradeApp app(doubles.Services(), pages);
 
-    EXPECT_EQ(app.LoadConfigFrom(dir.Write("quillet.txt", c.bytes).string()), c.result);
+    EXPECT_EQ(app.LoadConfigFrom(Write(dir, "quillet.txt", c.bytes)), c.result);
     if (c.result == 1) {
         EXPECT_EQ(app.TargetPrinter, c.targetPrinter);
         EXPECT_EQ(app.ImagePathCount, c.count);
@@ -152,20 +141,6 @@ TEST(ConfigReader, MissingFileOrDirectoryIsRejected) {
     EXPECT_EQ(app.LoadConfigFrom((dir.Path() / "quillet.txt").string()), 0);
 }
 
-TEST(ConfigReader, LoadConfigReadsFromTheCurrentDirectory) {
-    TempDir dir;
-    dir.Write("quillet.txt", "K7\r\nTarvane Nimbrel K7\r\nx\r\nFile=fw.bin\r\n");
-    const fs::path previous = fs::current_path();
-    fs::current_path(dir.Path());
-    PlatformDoubles doubles;
-    NoPages pages;
-    UpgradeApp app(doubles.Services(), pages);
-    const int result = app.LoadConfig();
-    fs::current_path(previous);
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(app.ImagePaths[0], "fw.bin");
-}
-
 TEST(ConfigReader, BinaryGarbageNeverReadsOutOfBounds) {
     // Every byte value, long runs without line ends: the sanitizer build
     // catches any read or write past the line buffer.
@@ -180,7 +155,7 @@ TEST(ConfigReader, BinaryGarbageNeverReadsOutOfBounds) {
     PlatformDoubles doubles;
     NoPages pages;
     UpgradeApp app(doubles.Services(), pages);
-    EXPECT_EQ(app.LoadConfigFrom(dir.Write("quillet.txt", bytes).string()), 1);
+    EXPECT_EQ(app.LoadConfigFrom(Write(dir, "quillet.txt", bytes)), 1);
     EXPECT_LE(app.TargetPrinter.size(), 1023u);
     EXPECT_EQ(app.ImagePathCount, 5);
 }

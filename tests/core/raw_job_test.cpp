@@ -20,6 +20,7 @@ struct RawJobCase {
     Calls expectedCalls;
     int expectedResult;
     bool jobCompleted;
+    std::string printer = "K7";
 
     // Test listings show the row by its name.
     friend void PrintTo(const RawJobCase& row, std::ostream* out) { *out << row.name; }
@@ -41,7 +42,7 @@ TEST_P(RawJobTest, MakesExactlyTheCleanUpCallsOfItsPath) {
     UpgradeApp app(doubles.Services(), pages);
 
     const char data[] = "12345678";
-    EXPECT_EQ(app.SendRawJob("K7", data, 8), c.expectedResult);
+    EXPECT_EQ(app.SendRawJob(c.printer, data, 8), c.expectedResult);
     EXPECT_EQ(doubles.log.Calls(), c.expectedCalls);
     EXPECT_EQ(doubles.spooler.CompletedJobs().size(), c.jobCompleted ? 1u : 0u);
     EXPECT_EQ(doubles.spooler.OpenHandles(), 0);
@@ -52,72 +53,58 @@ const Calls kAllSteps = {"OpenPrinter",    "StartDocPrinter", "StartPagePrinter"
 
 INSTANTIATE_TEST_SUITE_P(
     CleanUpTable, RawJobTest,
-    ::testing::Values(RawJobCase{"AllSucceed", nullptr, false, kAllSteps, 1, true},
-                      RawJobCase{"OpenFails", "OpenPrinter", false, {"OpenPrinter"}, 0, false},
-                      RawJobCase{"StartDocFails",
-                                 "StartDocPrinter",
-                                 false,
-                                 {"OpenPrinter", "StartDocPrinter", "ClosePrinter"},
-                                 0,
-                                 false},
-                      RawJobCase{"StartPageFails",
-                                 "StartPagePrinter",
-                                 false,
-                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
-                                  "EndDocPrinter", "ClosePrinter"},
-                                 0,
-                                 true},
-                      // A failed or short write cancels the job instead of completing it.
-                      RawJobCase{"WriteFails",
-                                 "WritePrinter",
-                                 false,
-                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
-                                  "WritePrinter", "AbortPrinter", "ClosePrinter"},
-                                 0,
-                                 false},
-                      RawJobCase{"ShortWrite",
-                                 nullptr,
-                                 true,
-                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
-                                  "WritePrinter", "AbortPrinter", "ClosePrinter"},
-                                 0,
-                                 false},
-                      RawJobCase{
-                          "EndPageFails",
-                          "EndPagePrinter",
-                          false,
-                          {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
-                           "EndPagePrinter", "EndDocPrinter", "ClosePrinter"},
-                          0,
-                          true},
-                      // No second attempt to end the document.
-                      RawJobCase{"EndDocFails", "EndDocPrinter", false, kAllSteps, 0, false},
-                      // The spooler cannot abort either: the job is still not ended.
-                      RawJobCase{"ShortWriteAndAbortFails",
-                                 "AbortPrinter",
-                                 true,
-                                 {"OpenPrinter", "StartDocPrinter", "StartPagePrinter",
-                                  "WritePrinter", "AbortPrinter", "ClosePrinter"},
-                                 0,
-                                 false}),
+    ::testing::Values(
+        RawJobCase{"AllSucceed", nullptr, false, kAllSteps, 1, true},
+        RawJobCase{"OpenFails", "OpenPrinter", false, {"OpenPrinter"}, 0, false},
+        RawJobCase{"StartDocFails",
+                   "StartDocPrinter",
+                   false,
+                   {"OpenPrinter", "StartDocPrinter", "ClosePrinter"},
+                   0,
+                   false},
+        RawJobCase{
+            "StartPageFails",
+            "StartPagePrinter",
+            false,
+            {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "EndDocPrinter", "ClosePrinter"},
+            0,
+            true},
+        // A failed or short write cancels the job instead of completing it.
+        RawJobCase{"WriteFails",
+                   "WritePrinter",
+                   false,
+                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
+                    "AbortPrinter", "ClosePrinter"},
+                   0,
+                   false},
+        RawJobCase{"ShortWrite",
+                   nullptr,
+                   true,
+                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
+                    "AbortPrinter", "ClosePrinter"},
+                   0,
+                   false},
+        RawJobCase{"EndPageFails",
+                   "EndPagePrinter",
+                   false,
+                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
+                    "EndPagePrinter", "EndDocPrinter", "ClosePrinter"},
+                   0,
+                   true},
+        // No second attempt to end the document.
+        RawJobCase{"EndDocFails", "EndDocPrinter", false, kAllSteps, 0, false},
+        // The spooler cannot abort either: the job is still not ended.
+        RawJobCase{"ShortWriteAndAbortFails",
+                   "AbortPrinter",
+                   true,
+                   {"OpenPrinter", "StartDocPrinter", "StartPagePrinter", "WritePrinter",
+                    "AbortPrinter", "ClosePrinter"},
+                   0,
+                   false},
+        // An empty name contacts no spooler; an unknown one stops after the open.
+        RawJobCase{"EmptyPrinterName", nullptr, false, {}, 0, false, ""},
+        RawJobCase{"UnknownPrinter", nullptr, false, {"OpenPrinter"}, 0, false, "Other"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(RawJob, EmptyPrinterNameContactsNoSpooler) {
-    PlatformDoubles doubles;
-    NoPages pages;
-    UpgradeApp app(doubles.Services(), pages);
-    EXPECT_EQ(app.SendRawJob("", "x", 1), 0);
-    EXPECT_TRUE(doubles.log.Calls().empty());
-}
-
-TEST(RawJob, UnknownPrinterStopsAfterTheOpen) {
-    PlatformDoubles doubles;
-    doubles.spooler.printers = {"K7"};
-    NoPages pages;
-    UpgradeApp app(doubles.Services(), pages);
-    EXPECT_EQ(app.SendRawJob("Other", "x", 1), 0);
-    EXPECT_EQ(doubles.log.Calls(), Calls{"OpenPrinter"});
-}
 
 TEST(RawJob, JobIsRawMyDocumentWithTheCommandBytesAndNoTerminator) {
     PlatformDoubles doubles;

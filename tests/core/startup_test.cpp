@@ -1,13 +1,13 @@
-// Start-up's refusals and page runs, and shutdown's conditional restore.
+// Start-up's refusals and page runs.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
@@ -23,18 +23,13 @@ const std::string kGoodConfig = "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFil
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quillet-startup-XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
         previous_ = fs::current_path();
-        fs::current_path(dir_);
+        fs::current_path(dir_.Path());
         doubles.spooler.printers = {"Office_Laser", "Tarvane_Nimbrel_K7"};
         doubles.registry.SetDword(kKey, "SM AutoRun", 1);
         doubles.log.Clear();
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
     void WriteConfig(const std::string& bytes) {
         std::ofstream("quillet.txt", std::ios::binary) << bytes;
     }
@@ -43,14 +38,8 @@ protected:
         EXPECT_EQ(app.InitInstance(), 0);
         EXPECT_EQ(app.ExitInstance(), 0);
     }
-    // What the selection page's OK does with the chosen printer.
-    static void ConfirmPrinter(UpgradeApp& app, const std::string& name) {
-        app.TargetPrinter = name;
-        app.ReadAutoRun();
-        app.WriteAutoRun(0);
-    }
-
-    fs::path dir_, previous_;
+    TempDir dir_{"quillet-startup"};
+    fs::path previous_;
     PlatformDoubles doubles;
     ScriptedFirstPages pages{doubles.log};
     UpgradeApp app{doubles.Services(), pages};
@@ -90,22 +79,16 @@ TEST_F(StartupTest, UnreadableConfigurationShowsStopBox) {
     }
 }
 
-TEST_F(StartupTest, RefusalsComeInTheUsersLanguage) {
+TEST_F(StartupTest, ConfigurationRefusalComesInTheUsersLanguage) {
     MessageCatalog catalog;
-    ASSERT_TRUE(catalog.AddFile("@base 4000\n1\tconfig-de\n7\tplatform-de\n"));
+    ASSERT_TRUE(catalog.AddFile("@base 4000\n1\tconfig-de\n"));
     UpgradeApp german(doubles.Services(), pages, catalog);
     doubles.userLanguage.languageId = 1031;
-
-    doubles.platformVersion.platformId = 2;
-    german.InitInstance();
-    doubles.platformVersion.platformId = kAcceptedPlatformId;
     german.InitInstance();  // no quillet.txt here
 
-    EXPECT_EQ(german.LanguageBase, 4000);
-    ASSERT_EQ(doubles.messageBoxes.shown.size(), 2u);
-    EXPECT_EQ(doubles.messageBoxes.shown[0].text, "platform-de");
-    EXPECT_EQ(doubles.messageBoxes.shown[1].text, "config-de");
-    EXPECT_EQ(doubles.messageBoxes.shown[1].caption, "Firmware Upgrade");
+    ASSERT_EQ(doubles.messageBoxes.shown.size(), 1u);
+    EXPECT_EQ(doubles.messageBoxes.shown[0].text, "config-de");
+    EXPECT_EQ(doubles.messageBoxes.shown[0].caption, "Firmware Upgrade");
 }
 
 TEST_F(StartupTest, PagesRunOnlyAfterTheChecks) {
@@ -131,45 +114,6 @@ TEST_F(StartupTest, WelcomeResultDecidesWhetherTheSelectionPageRuns) {
         EXPECT_EQ(doubles.log.Count("SelectPrinterPage"), row.selectionRuns ? 1 : 0)
             << row.welcomeResult;
         EXPECT_EQ(doubles.log.Count("RegSetValue"), 0);  // shutdown writes nothing
-    }
-}
-
-TEST_F(StartupTest, ShutdownRestoresOnlyWhileTheSettingIsChanged) {
-    struct Row {
-        const char* name;
-        bool keyExists;
-        bool reachCompletion;
-        int setsAtExit;
-    };
-    const Row rows[] = {
-        {"CancelAfterSelection", true, false, 1},
-        {"CancelAfterSelectionWithoutKey", false, false, 0},
-        {"RunToCompletion", true, true, 0},
-    };
-    for (const Row& row : rows) {
-        PlatformDoubles local;
-        local.spooler.printers = {"Tarvane_Nimbrel_K7"};
-        if (row.keyExists) {
-            local.registry.SetDword(kKey, "SM AutoRun", 1);
-        }
-        ScriptedFirstPages script(local.log);
-        script.selectPrinter = [&](UpgradeApp& running) {
-            ConfirmPrinter(running, "Tarvane_Nimbrel_K7");
-            if (row.reachCompletion) {
-                running.WriteAutoRun(running.SavedAutoRun);
-                running.AutoRunChanged = 0;
-            }
-            return 1;
-        };
-        UpgradeApp run(local.Services(), script);
-        WriteConfig(kGoodConfig);
-        EXPECT_EQ(run.InitInstance(), 0);
-        const int setsBeforeExit = local.log.Count("RegSetValue");
-        EXPECT_EQ(run.ExitInstance(), 0);
-        EXPECT_EQ(local.log.Count("RegSetValue") - setsBeforeExit, row.setsAtExit) << row.name;
-        if (row.keyExists) {
-            EXPECT_EQ(local.registry.Dword(kKey, "SM AutoRun"), 1u) << row.name;
-        }
     }
 }
 

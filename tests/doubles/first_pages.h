@@ -1,8 +1,6 @@
 // FirstPages doubles: start-up's page runs, scripted.
 #pragma once
 
-#include <functional>
-
 #include "app/upgrade_app.h"
 #include "tests/doubles/call_log.h"
 
@@ -10,29 +8,29 @@ namespace quillet::testing {
 
 // For tests that never reach the pages.
 class NoPages : public FirstPages {
-  public:
+public:
     int RunWelcomePage(UpgradeApp&) override { return -1; }
     int RunSelectPrinterPage(UpgradeApp&) override { return -1; }
 };
 
-// Records the runs and plays what the test scripts for the selection page.
+// Records the runs and returns the results the test sets.
 class ScriptedFirstPages : public FirstPages {
-  public:
+public:
     explicit ScriptedFirstPages(CallLog& log) : log_(log) {}
 
     int welcomeResult = 1;
-    std::function<int(UpgradeApp&)> selectPrinter = [](UpgradeApp&) { return 2; };
+    int selectResult = 2;
 
     int RunWelcomePage(UpgradeApp&) override {
         log_.Record("WelcomePage");
         return welcomeResult;
     }
-    int RunSelectPrinterPage(UpgradeApp& app) override {
+    int RunSelectPrinterPage(UpgradeApp&) override {
         log_.Record("SelectPrinterPage");
-        return selectPrinter(app);
+        return selectResult;
     }
 
-  private:
+private:
     CallLog& log_;
 };
 

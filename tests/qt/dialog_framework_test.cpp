@@ -92,7 +92,6 @@ private slots:
     void pagesRunWhileAMainWindowIsSetAreItsChildren();
     void windowMenuEntriesReachOnSysCommand();
     void focusGoesToTheFirstControlThatTakesIt();
-    void applicationNameIsTheExecutablesName();
     void ownedBoxHasTheApplicationNameAndOneOkButton();
     void boxWithoutOwnerHasTheSystemCaptionOrItsOwn();
     void boxOfAnEndedPageIsStillShown();
@@ -361,11 +360,6 @@ void DialogFrameworkTest::focusGoesToTheFirstControlThatTakesIt() {
     select.DoModal();
     welcome.DoModal();
     QVERIFY(focusOnSelect && focusOnWelcome);
-}
-
-void DialogFrameworkTest::applicationNameIsTheExecutablesName() {
-    QtDialogFramework framework;
-    QCOMPARE(framework.ApplicationName(), std::string("qt_dialog_framework_test"));
 }
 
 void DialogFrameworkTest::ownedBoxHasTheApplicationNameAndOneOkButton() {

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/language_map.h"
 #include "app/upgrade_app.h"
 #include "platform/qt/dialog_framework_qt.h"
 #include "platform/qt/message_boxes_qt.h"
@@ -31,17 +32,15 @@ namespace {
 constexpr const char* kKeyPath =
     "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
 
-const QString kWelcome1 = "Welcome to the Tarvane Nimbrel K7 Firmware Upgrade.";
-const QString kWelcome2 =
-    "Please read all instructions on the screens that follow so that you can complete the "
-    "upgrade without any problems.  Failure to follow every step could result in printing "
-    "problems.";
-const QString kSelect1 =
-    "Please choose the Tarvane Nimbrel K7 whose firmware you wish to upgrade from this list, "
-    "then press the OK button.";
-const QString kSelect2 =
-    "If your printer is not in this list, press the Cancel button and install the Tarvane "
-    "Nimbrel K7 printer driver.";
+// The built-in English texts with these offsets, as a page shows them.
+QStringList English(std::initializer_list<int> offsets) {
+    QStringList texts;
+    for (int offset : offsets) {
+        texts << QString::fromStdString(MessageCatalog::Builtin().Load(
+            static_cast<std::uint16_t>(quillet::kEnglishBase + offset)));
+    }
+    return texts;
+}
 
 // One run of the wizard: the doubles, the Qt framework and boxes, a driver.
 struct Wizard {
@@ -149,9 +148,9 @@ void PagesTest::cleanup() {
 void PagesTest::fullUpgradeShowsEveryPageInTurn() {
     Wizard wizard;
     QtDriver& driver = wizard.driver;
-    driver.Then(140, Expect("140-welcome", "Tarvane Nimbrel K7", {kWelcome1, kWelcome2}, {"OK"},
+    driver.Then(140, Expect("140-welcome", "Tarvane Nimbrel K7", English({131, 132}), {"OK"},
                             QtDriver::ClickButton(1)));
-    driver.Then(102, Expect("102-select-printer", "Tarvane Nimbrel K7", {kSelect1, kSelect2},
+    driver.Then(102, Expect("102-select-printer", "Tarvane Nimbrel K7", English({11, 12}),
                             {"OK", "Cancel"}, [](PageWindow& window) {
                                 QCOMPARE(
                                     ListEntries(window),
@@ -163,38 +162,15 @@ void PagesTest::fullUpgradeShowsEveryPageInTurn() {
                                 QVERIFY(!window.windowIcon().isNull());
                                 QTest::keyClick(window.List(900), Qt::Key_Return);
                             }));
-    driver.Then(
-        129,
-        Expect("129-test-print-ready", "Tarvane_Nimbrel_K7",
-               {"Please make sure that there is paper in the printer, that the printer is plugged "
-                "into an outlet, and that the printer is connected to your PC.",
-                "When you press the OK button, a test page will be printed to insure that the "
-                "printer is properly connected.",
-                "Once you are ready to start the test print, please press OK."},
-               {"OK", "Cancel"}, QtDriver::ClickButton(1)));
-    driver.Then(130, Expect("130-test-print-wait", "Tarvane_Nimbrel_K7",
-                            {"Please wait for the printer to finish printing, then press OK.",
-                             "If the printer doesn't print, please check the cable connections "
-                             "and that the printer has paper, then press the Retry button."},
-                            {"OK", "Cancel", "&Retry"}, QtDriver::Key(Qt::Key_Return)));
-    driver.Then(132, Expect("132-download-ready", "Tarvane_Nimbrel_K7",
-                            {"The Printer LED should now be flashing.  This indicates that the "
-                             "printer is ready for download.  If the LED is not flashing, press "
-                             "Cancel.  Otherwise, press OK."},
+    driver.Then(129, Expect("129-test-print-ready", "Tarvane_Nimbrel_K7", English({22, 21, 23}),
                             {"OK", "Cancel"}, QtDriver::ClickButton(1)));
-    driver.Then(
-        133,
-        Expect("133-download", "Tarvane_Nimbrel_K7",
-               {"The Printer LED will continue to flash as the firmware is downloaded.  Once the "
-                "download is complete, the LED will turn off for about 40 seconds while the "
-                "printer initializes.  The printer will reset when done.",
-                "When the printer resets, you will hear the print head moving back and forth.  Do "
-                "not unplug the printer during the upgrade. Doing so may result in the printer "
-                "becoming inoperable.",
-                "Wait until the printer is completely done resetting, then press OK."},
-               {"OK"}, QtDriver::ClickButton(1)));
-    driver.Then(137, Expect("137-complete", "Tarvane_Nimbrel_K7",
-                            {"Congratulations! Your upgrade is complete!"}, {"OK"},
+    driver.Then(130, Expect("130-test-print-wait", "Tarvane_Nimbrel_K7", English({31, 32}),
+                            {"OK", "Cancel", "&Retry"}, QtDriver::Key(Qt::Key_Return)));
+    driver.Then(132, Expect("132-download-ready", "Tarvane_Nimbrel_K7", English({51}),
+                            {"OK", "Cancel"}, QtDriver::ClickButton(1)));
+    driver.Then(133, Expect("133-download", "Tarvane_Nimbrel_K7", English({61, 62, 63}), {"OK"},
+                            QtDriver::ClickButton(1)));
+    driver.Then(137, Expect("137-complete", "Tarvane_Nimbrel_K7", English({101}), {"OK"},
                             QtDriver::ClickButton(1)));
     wizard.Run();
     QCOMPARE(driver.shown, std::vector<int>({140, 102, 129, 130, 132, 133, 137}));
@@ -321,11 +297,9 @@ void PagesTest::driverInstallationFromTheSelectionPage() {
         wizard.doubles.spooler.printers.push_back("Tarvane Nimbrel K7 (USB)");
         QTest::keyClick(&window, Qt::Key_I, Qt::ControlModifier);
     });
-    driver.Then(138, Expect("138-driver-start", "Tarvane Nimbrel K7",
-                            {"Press OK to start the printer driver upgrade."}, {"OK", "Cancel"},
-                            QtDriver::ClickButton(1)));
-    driver.Then(139, Expect("139-driver-run", "Tarvane Nimbrel K7",
-                            {"Once the printer driver upgrade has completed, press OK."}, {"OK"},
+    driver.Then(138, Expect("138-driver-start", "Tarvane Nimbrel K7", English({111}),
+                            {"OK", "Cancel"}, QtDriver::ClickButton(1)));
+    driver.Then(139, Expect("139-driver-run", "Tarvane Nimbrel K7", English({121}), {"OK"},
                             [&](PageWindow& window) {
                                 QVERIFY(selection->isVisible());
                                 QCOMPARE(wizard.launcher.started.size(), std::size_t(1));
@@ -386,12 +360,12 @@ void PagesTest::pagesAreAccessibleByTheirVisibleTexts() {
         for (int i = 0; i < page->childCount(); ++i) {
             names << page->child(i)->text(QAccessible::Name);
         }
-        QCOMPARE(names, QStringList({kWelcome1, kWelcome2, "OK"}));
+        QCOMPARE(names, English({131, 132}) << "OK");
         QTest::keyClick(&window, Qt::Key_Return);
     });
     driver.Then(102, [](PageWindow& window) {
         QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.List(900));
-        QCOMPARE(list->text(QAccessible::Name), kSelect1);
+        QCOMPARE(list->text(QAccessible::Name), English({11}).front());
         QStringList entries;
         for (int i = 0; i < list->childCount(); ++i) {
             entries << list->child(i)->text(QAccessible::Name);

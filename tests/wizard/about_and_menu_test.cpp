@@ -129,40 +129,32 @@ TEST(AboutBox, SameEnglishTextsInEveryLanguage) {
     EXPECT_EQ(about.atShow.fields, kAboutTexts);
 }
 
-TEST(WindowMenu, EveryPageGetsTheSeparatorAndTheAboutEntry) {
-    WizardHarness harness;
-    ScriptEveryPageWith(harness.dialogs, 0, {});
-    harness.Run();
+TEST(WindowMenu, EveryPageGetsTheAboutEntryUnlessTheLabelOrTheMenuIsMissing) {
+    struct Row {
+        const char* name;
+        bool withAboutLabel;
+        bool hasWindowMenu;
+        std::vector<MenuEntry> menu;
+    };
+    const Row rows[] = {
+        {"SeparatorAndAboutEntry", true, true, kAboutEntry},
+        // An empty label adds nothing, not even the separator.
+        {"EmptyAboutLabel", false, true, {}},
+        {"NoWindowMenu", true, false, {}},
+    };
+    for (const Row& row : rows) {
+        WizardHarness harness;
+        const MessageCatalog catalog = LabelledCatalog({1000}, row.withAboutLabel);
+        harness.catalog = &catalog;
+        harness.dialogs.hasWindowMenu = row.hasWindowMenu;
+        ScriptEveryPageWith(harness.dialogs, 0, {});
+        harness.Run();
 
-    ASSERT_EQ(harness.dialogs.ShownPages().size(), 9u);
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        EXPECT_EQ(run.atShow.windowMenu, kAboutEntry) << "page " << run.dialogId;
-    }
-}
-
-TEST(WindowMenu, EmptyAboutLabelAddsNothingNotEvenTheSeparator) {
-    WizardHarness harness;
-    const MessageCatalog catalog = LabelledCatalog({1000}, /*withAboutLabel=*/false);
-    harness.catalog = &catalog;
-    ScriptEveryPageWith(harness.dialogs, 0, {});
-    harness.Run();
-
-    ASSERT_EQ(harness.dialogs.ShownPages().size(), 9u);
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        EXPECT_TRUE(run.atShow.windowMenu.empty()) << "page " << run.dialogId;
-    }
-}
-
-TEST(WindowMenu, PagesWithoutWindowMenuRunAsUsual) {
-    WizardHarness harness;
-    harness.dialogs.hasWindowMenu = false;
-    ScriptEveryPageWith(harness.dialogs, 0, {});
-    harness.Run();
-
-    EXPECT_EQ(harness.dialogs.ShownPages().size(), 9u);
-    EXPECT_EQ(harness.Jobs().size(), 3u);
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        EXPECT_TRUE(run.atShow.windowMenu.empty()) << "page " << run.dialogId;
+        ASSERT_EQ(harness.dialogs.ShownPages().size(), 9u) << row.name;
+        EXPECT_EQ(harness.Jobs().size(), 3u) << row.name;
+        for (const PageRun& run : harness.dialogs.Runs()) {
+            EXPECT_EQ(run.atShow.windowMenu, row.menu) << row.name << " page " << run.dialogId;
+        }
     }
 }
 

@@ -2,7 +2,6 @@
 // message boxes, end codes and the quit request.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -17,13 +16,6 @@ namespace {
 
 using A = UserAction;
 using Fields = std::vector<std::pair<int, std::string>>;
-
-// The text fields of each page, in layout order (top to bottom).
-const std::map<int, std::vector<int>> kLayoutFields = {
-    {140, {931, 932}}, {102, {811, 812}}, {129, {822, 821, 823}},
-    {130, {831, 832}}, {132, {851}},      {133, {861, 862, 863}},
-    {137, {901}},      {138, {911}},      {139, {921}},
-};
 
 // A full upgrade with the driver branch taken once from the selection page.
 void ScriptEveryPage(ScriptedDialogs& dialogs) {
@@ -61,9 +53,11 @@ TEST_P(PageTextsTest, EveryFieldShowsItsOffsetFromTheUsersSet) {
               (std::vector<int>{140, 102, 138, 139, 129, 130, 132, 133, 137}));
     for (const PageRun& run : harness.dialogs.Runs()) {
         Fields expected;
-        for (int field : kLayoutFields.at(run.dialogId)) {
-            expected.emplace_back(
-                field, std::to_string(c.base) + ":" + std::to_string(field - kFieldIdBase));
+        for (const DialogItem& item : FindDialogLayout(run.dialogId)->items) {
+            if (item.kind == DialogItemKind::Text) {
+                expected.emplace_back(
+                    item.id, std::to_string(c.base) + ":" + std::to_string(item.id - kFieldIdBase));
+            }
         }
         EXPECT_EQ(run.atShow.fields, expected) << "page " << run.dialogId;
         EXPECT_EQ(run.atEnd.fields, expected) << "page " << run.dialogId;
@@ -77,24 +71,6 @@ INSTANTIATE_TEST_SUITE_P(Languages, PageTextsTest,
                                            LanguageCase{"UnmappedGivesEnglish", 0x0401, 1000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PageTexts, BuiltinEnglishTextsReplaceEveryPlaceholder) {
-    WizardHarness harness;
-    ScriptEveryPage(harness.dialogs);
-    harness.Run();
-
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        for (const auto& [field, text] : run.atShow.fields) {
-            EXPECT_EQ(text, harness.Text(field - kFieldIdBase)) << "field " << field;
-            EXPECT_FALSE(text.empty()) << "field " << field;
-        }
-    }
-    const auto welcome = harness.dialogs.RunsOf(140);
-    EXPECT_EQ(welcome.at(0)->atShow.Field(931),
-              "Welcome to the Tarvane Nimbrel K7 Firmware Upgrade.");
-    EXPECT_EQ(harness.dialogs.RunsOf(137).at(0)->atShow.Field(901),
-              "Congratulations! Your upgrade is complete!");
-}
-
 TEST(PageTexts, MissingCatalogueEntryLeavesTheFieldEmpty) {
     WizardHarness harness;
     const MessageCatalog catalog = LabelledCatalog({});  // only string 101
@@ -107,7 +83,7 @@ TEST(PageTexts, MissingCatalogueEntryLeavesTheFieldEmpty) {
 
 // --- Captions, buttons, the list -------------------------------------------
 
-TEST(Captions, ModelNameUntilTheChoiceThenTheChosenPrintersName) {
+TEST(Captions, ModelNameUntilTheChoiceThenTheChosenPrintersNameIconsOnlyOnSelection) {
     WizardHarness harness;
     ScriptEveryPage(harness.dialogs);
     harness.Run();
@@ -117,6 +93,8 @@ TEST(Captions, ModelNameUntilTheChoiceThenTheChosenPrintersName) {
                                   run.dialogId == 138 || run.dialogId == 139;
         EXPECT_EQ(run.atShow.caption, beforeChoice ? kModelName : kK7Queue)
             << "page " << run.dialogId;
+        // Only the selection page sets icons.
+        EXPECT_EQ(run.atShow.icons.empty(), run.dialogId != 102) << "page " << run.dialogId;
     }
     EXPECT_EQ(harness.app->TargetPrinter, kK7Queue);
 }
@@ -140,38 +118,7 @@ TEST(Captions, AnotherChosenPrinterGetsEveryJobAndCaption) {
     EXPECT_EQ(harness.AutoRun(), 1u);
 }
 
-TEST(Buttons, EachPageHasTheButtonsOfItsLayout) {
-    WizardHarness harness;
-    ScriptEveryPage(harness.dialogs);
-    harness.Run();
-
-    const std::map<int, std::vector<int>> expected = {
-        {140, {1}}, {102, {1, 2}}, {129, {1, 2}}, {130, {1, 2, 1020}}, {132, {1, 2}},
-        {133, {1}}, {137, {1}},    {138, {1, 2}}, {139, {1}},
-    };
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        EXPECT_EQ(run.atShow.buttons, expected.at(run.dialogId)) << "page " << run.dialogId;
-    }
-}
-
-TEST(SelectionPage, ListsSortedAndPreselectsTheModel) {
-    WizardHarness harness;
-    harness.dialogs.Script(140, {A::Ok()});
-    harness.dialogs.Script(102, {A::Cancel()});
-    harness.Run();
-
-    const PageRun& run = *harness.dialogs.RunsOf(102).at(0);
-    EXPECT_EQ(run.atShow.listEntries, (std::vector<std::string>{kOtherQueue, kK7Queue}));
-    EXPECT_EQ(run.atShow.listSelection, 1);
-    EXPECT_EQ(run.atShow.icons,
-              (std::vector<std::pair<int, IconSize>>{{kProgramIconId, IconSize::Large},
-                                                     {kProgramIconId, IconSize::Small}}));
-    // Cancel here leaves the registry alone.
-    EXPECT_EQ(harness.doubles.log.Count("RegOpenKey(read)"), 0);
-    EXPECT_EQ(harness.doubles.log.Count("RegOpenKey(write)"), 0);
-}
-
-TEST(SelectionPage, InitialisesInItsOwnOrderAndOkPullsThenEnds) {
+TEST(SelectionPage, InitialisesInItsOwnOrderListsSortedAndOkPullsThenEnds) {
     WizardHarness harness;
     harness.dialogs.Script(140, {A::Ok()});
     harness.dialogs.Script(102, {A::Ok()});
@@ -186,7 +133,11 @@ TEST(SelectionPage, InitialisesInItsOwnOrderAndOkPullsThenEnds) {
         "Text 811 " + harness.Text(11), "Text 812 " + harness.Text(12),
         // OK: pull, then the end with OK pulls again and ends.
         "GetText 811", "GetText 812", "GetText 811", "GetText 812", "End 1"};
-    EXPECT_EQ(harness.dialogs.RunsOf(102).at(0)->windowCalls, expected);
+    const PageRun& run = *harness.dialogs.RunsOf(102).at(0);
+    EXPECT_EQ(run.windowCalls, expected);
+    // Sorted, with the model preselected.
+    EXPECT_EQ(run.atShow.listEntries, (std::vector<std::string>{kOtherQueue, kK7Queue}));
+    EXPECT_EQ(run.atShow.listSelection, 1);
 }
 
 TEST(PageFramework, CommonInitialisationThenOkPullsAndEnds) {
@@ -225,17 +176,6 @@ TEST(SelectionPage, WithoutTheModelTheFirstEntryIsPreselected) {
     EXPECT_EQ(harness.app->TargetPrinter, "Alpha");
 }
 
-TEST(SelectionPage, OnlyTheSelectionPageSetsIcons) {
-    WizardHarness harness;
-    ScriptEveryPage(harness.dialogs);
-    harness.Run();
-    for (const PageRun& run : harness.dialogs.Runs()) {
-        if (run.dialogId != 102) {
-            EXPECT_TRUE(run.atShow.icons.empty()) << "page " << run.dialogId;
-        }
-    }
-}
-
 TEST(DriverBranch, NewlyInstalledPrinterIsListedAndPreselected) {
     WizardHarness harness;
     harness.doubles.spooler.printers = {kOtherQueue};
@@ -255,36 +195,14 @@ TEST(DriverBranch, NewlyInstalledPrinterIsListedAndPreselected) {
     EXPECT_EQ(selection.atEnd.listEntries, (std::vector<std::string>{kOtherQueue, kK7Queue}));
     EXPECT_EQ(selection.atEnd.listSelection, 1);
     EXPECT_EQ(harness.launcher.started, (std::vector<std::string>{"driver\\setup.exe"}));
-}
-
-TEST(DriverBranch, RunPageShowsOverTheStillVisibleStartPage) {
-    WizardHarness harness;
-    harness.dialogs.Script(140, {A::Ok()});
-    harness.dialogs.Script(102, {A::Command(kCommandInstallDriver), A::Cancel()});
-    harness.dialogs.Script(138, {A::Ok()});
-    harness.dialogs.Script(139, {A::Ok()});
-    harness.Run();
-
+    // The run page shows over the still visible start page.
     EXPECT_EQ(harness.dialogs.RunsOf(138).at(0)->visibleBehind, (std::vector<int>{102}));
     EXPECT_EQ(harness.dialogs.RunsOf(139).at(0)->visibleBehind, (std::vector<int>{102, 138}));
-    EXPECT_EQ(harness.dialogs.RunsOf(139).at(0)->endCode, kEndOk);
     EXPECT_EQ(harness.dialogs.RunsOf(138).at(0)->endCode, kEndOk);
+    EXPECT_EQ(harness.dialogs.RunsOf(139).at(0)->endCode, kEndOk);
 }
 
 // --- Nesting, parents and end codes -----------------------------------------
-
-TEST(PageChain, AutoRunIsOffFromTheChoiceUntilTheCompletionPage) {
-    WizardHarness harness;
-    std::vector<std::pair<int, std::uint32_t>> seen;
-    harness.dialogs.onShow = [&](const PageRun& run) {
-        seen.emplace_back(run.dialogId, harness.AutoRun().value_or(99));
-    };
-    ScriptFullUpgrade(harness.dialogs);
-    harness.Run();
-
-    EXPECT_EQ(seen, (std::vector<std::pair<int, std::uint32_t>>{
-                        {140, 1}, {102, 1}, {129, 0}, {130, 0}, {132, 0}, {133, 0}, {137, 1}}));
-}
 
 TEST(PageChain, NestedRunsWithOnlyTheInnermostPageOnScreen) {
     WizardHarness harness;
@@ -314,18 +232,21 @@ TEST(PageChain, NestedRunsWithOnlyTheInnermostPageOnScreen) {
     EXPECT_EQ(harness.autoRunChangedAfterStartUp, 0);
 }
 
+const std::vector<int> kEveryPage = {140, 102, 129, 130, 132, 133, 137};
+
 struct CancelCase {
     const char* name;
     UserAction action;
+    std::vector<int> pages = kEveryPage;
     friend void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CancelTest : public ::testing::TestWithParam<CancelCase> {};
 
-TEST_P(CancelTest, EndsEveryPageWithTwoAndNothingRunsAfter) {
-    for (int dialogId : {140, 102, 129, 130, 132, 133, 137}) {
+TEST_P(CancelTest, EndsThePageWithTwoAndNothingRunsAfter) {
+    for (int dialogId : GetParam().pages) {
         WizardHarness harness;
-        for (int before : {140, 102, 129, 130, 132, 133, 137}) {
+        for (int before : kEveryPage) {
             if (before == dialogId) {
                 break;
             }
@@ -341,25 +262,11 @@ TEST_P(CancelTest, EndsEveryPageWithTwoAndNothingRunsAfter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EveryPage, CancelTest,
+    Pages, CancelTest,
     ::testing::Values(CancelCase{"Escape", A::Escape()}, CancelCase{"CloseBox", A::CloseBox()},
-                      CancelCase{"WindowMenuClose", A::SysCommand(kSysCommandClose)}),
+                      CancelCase{"WindowMenuClose", A::SysCommand(kSysCommandClose)},
+                      CancelCase{"CancelButton", A::Cancel(), {102, 129, 130, 132}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(PageChain, CancelButtonOnPagesThatHaveOne) {
-    for (int dialogId : {102, 129, 130, 132}) {
-        WizardHarness harness;
-        for (int before : {140, 102, 129, 130, 132}) {
-            if (before == dialogId) {
-                break;
-            }
-            harness.dialogs.Then(before, A::Ok());
-        }
-        harness.dialogs.Then(dialogId, A::Cancel());
-        harness.Run();
-        EXPECT_EQ(harness.dialogs.Runs().back().endCode, kEndCancel) << "page " << dialogId;
-    }
-}
 
 // --- Failures inside pages --------------------------------------------------
 
@@ -447,40 +354,6 @@ TEST(PageFailures, FailedTransferEndsEveryRunWithoutShowingMore) {
                                                         "PrepareUpgrade to Tarvane_Nimbrel_K7"}));
     EXPECT_EQ(harness.AutoRun(), 1u);
     EXPECT_EQ(harness.dialogs.Unplayed().at(133).size(), 1u);  // OK never pressed
-}
-
-// --- Start-up's boxes, through the same framework ---------------------------
-
-TEST(StartUpBoxes, PlatformRefusedHasNoOwnerAndTheSystemCaption) {
-    WizardHarness harness;
-    harness.doubles.platformVersion.platformId = 2;
-    harness.Run();
-
-    ASSERT_EQ(harness.dialogs.Messages().size(), 1u);
-    const ScriptedMessage& message = harness.dialogs.Messages()[0];
-    EXPECT_EQ(message.ownerDialogId, 0);
-    EXPECT_EQ(message.caption, std::nullopt);
-    EXPECT_EQ(message.shownCaption, ScriptedDialogs::kSystemDefaultCaption);
-    EXPECT_EQ(message.text,
-              "This upgrade only runs on Windows 95, Windows 98, and Windows Millenium.");
-    EXPECT_TRUE(harness.dialogs.Runs().empty());
-    EXPECT_EQ(harness.doubles.log.Count("RegSetValue"), 0);
-}
-
-TEST(StartUpBoxes, UnreadableConfigurationShowsStopBoxInTheUsersSet) {
-    WizardHarness harness;
-    const MessageCatalog catalog = LabelledCatalog({1000, 4000});
-    harness.catalog = &catalog;
-    harness.doubles.userLanguage.languageId = 1031;
-    harness.WriteConfig("J3\r\nonly two lines\r\n");
-    harness.Run();
-
-    ASSERT_EQ(harness.dialogs.Messages().size(), 1u);
-    const ScriptedMessage& message = harness.dialogs.Messages()[0];
-    EXPECT_EQ(message.text, "4000:1");
-    EXPECT_EQ(message.caption, "Firmware Upgrade");
-    EXPECT_EQ(message.icon, MessageIcon::Stop);
-    EXPECT_TRUE(harness.dialogs.Runs().empty());
 }
 
 // --- What main() runs --------------------------------------------------------

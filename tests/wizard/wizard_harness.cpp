@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <random>
 
 #include "printer/commands.h"
 
@@ -120,21 +119,16 @@ WizardHarness::WizardHarness() {
 
     // "quillet.txt" is read from the current directory.
     previousDirectory_ = std::filesystem::current_path();
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("quillet-wizard-test-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(directory_);
-    std::filesystem::current_path(directory_);
+    std::filesystem::current_path(directory_.Path());
     WriteConfig(kConfig);
 }
 
 WizardHarness::~WizardHarness() {
     std::filesystem::current_path(previousDirectory_);
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
 }
 
 void WizardHarness::WriteConfig(const char* content) {
-    const std::filesystem::path file = directory_ / kConfigFileName;
+    const std::filesystem::path file = directory_.Path() / kConfigFileName;
     if (content == nullptr) {
         std::filesystem::remove(file);
         return;

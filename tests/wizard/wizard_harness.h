@@ -16,6 +16,7 @@
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/recording_launcher.h"
 #include "tests/doubles/scripted_dialogs.h"
+#include "tests/fixtures/temp_dir.h"
 #include "wizard/wizard_first_pages.h"
 
 namespace quillet::testing {
@@ -136,7 +137,7 @@ private:
     StoryTellingRegistry registry_{doubles.registry, doubles.log};
     WizardFirstPages firstPages_{dialogs, launcher};
     std::filesystem::path previousDirectory_;
-    std::filesystem::path directory_;
+    TempDir directory_{"quillet-wizard-test"};
 };
 
 }  // namespace quillet::testing
