@@ -1,21 +1,14 @@
 // The page layouts: parsed from the files of resources/layouts/, built in.
-#include <charconv>
 #include <sstream>
 #include <utility>
 
+#include "app/data_file.h"
 #include "app/dialog_framework.h"
 #include "resources/embedded_file.h"
 
 namespace quillet {
 
 namespace {
-
-bool Fail(std::string* error, int lineNumber, const char* what) {
-    if (error != nullptr) {
-        *error = "line " + std::to_string(lineNumber) + ": " + what;
-    }
-    return false;
-}
 
 // Splits a line into its words and the quoted text at its end, if any.
 bool SplitLine(std::string_view line, std::vector<std::string>& words, std::string& text,
@@ -37,47 +30,34 @@ bool SplitLine(std::string_view line, std::vector<std::string>& words, std::stri
     return true;
 }
 
-bool ToInt(const std::string& word, int& value) {
-    const char* end = word.data() + word.size();
-    const auto [last, result] = std::from_chars(word.data(), end, value);
-    return result == std::errc() && last == end;
-}
-
 // Reads words 1 to 5 as id, x, y, width, height.
 bool ReadPlacement(const std::vector<std::string>& words, int& id, DialogRect& rect) {
-    return words.size() >= 6 && ToInt(words[1], id) && ToInt(words[2], rect.x) &&
-           ToInt(words[3], rect.y) && ToInt(words[4], rect.width) && ToInt(words[5], rect.height);
+    return words.size() >= 6 && ParseWholeNumber(words[1], id) &&
+           ParseWholeNumber(words[2], rect.x) && ParseWholeNumber(words[3], rect.y) &&
+           ParseWholeNumber(words[4], rect.width) && ParseWholeNumber(words[5], rect.height);
 }
 
 }  // namespace
 
 bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& layouts,
                         std::string* error) {
-    int lineNumber = 0;
     DialogLayout* current = nullptr;
-    while (!content.empty()) {
-        const std::size_t end = content.find('\n');
-        std::string_view line = content.substr(0, end);
-        content = end == std::string_view::npos ? std::string_view() : content.substr(end + 1);
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    return ForEachLine(content, [&](int lineNumber, std::string_view line) {
         const std::size_t start = line.find_first_not_of(" \t");
         if (start == std::string_view::npos || line[start] == '#') {
-            continue;
+            return true;
         }
 
         std::vector<std::string> words;
         std::string text;
         bool hasText = false;
         if (!SplitLine(line, words, text, hasText)) {
-            return Fail(error, lineNumber, "unterminated text");
+            return DataFileError(error, lineNumber, "unterminated text");
         }
         int id = 0;
         DialogRect rect;
         if (!ReadPlacement(words, id, rect)) {
-            return Fail(error, lineNumber, "expected a kind, an id and four numbers");
+            return DataFileError(error, lineNumber, "expected a kind, an id and four numbers");
         }
         const std::string& kind = words[0];
 
@@ -92,16 +72,16 @@ bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& lay
                 } else if (words[i] == "taskbar") {
                     layout.taskbarButton = true;
                 } else {
-                    return Fail(error, lineNumber, "unknown dialog flag");
+                    return DataFileError(error, lineNumber, "unknown dialog flag");
                 }
             }
             layouts.push_back(std::move(layout));
             current = &layouts.back();
-            continue;
+            return true;
         }
 
         if (current == nullptr) {
-            return Fail(error, lineNumber, "an item before any dialog");
+            return DataFileError(error, lineNumber, "an item before any dialog");
         }
         DialogItem item;
         item.id = id;
@@ -117,18 +97,18 @@ bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& lay
         } else if (kind == "icon") {
             item.kind = DialogItemKind::Icon;
             expectedWords = 7;
-            if (words.size() != 7 || !ToInt(words[6], item.iconId)) {
-                return Fail(error, lineNumber, "an icon needs its icon id");
+            if (words.size() != 7 || !ParseWholeNumber(words[6], item.iconId)) {
+                return DataFileError(error, lineNumber, "an icon needs its icon id");
             }
         } else {
-            return Fail(error, lineNumber, "unknown item kind");
+            return DataFileError(error, lineNumber, "unknown item kind");
         }
         if (words.size() != expectedWords) {
-            return Fail(error, lineNumber, "unexpected words after the placement");
+            return DataFileError(error, lineNumber, "unexpected words after the placement");
         }
         current->items.push_back(std::move(item));
-    }
-    return true;
+        return true;
+    });
 }
 
 const DialogLayout* FindDialogLayout(int dialogId) {

@@ -1,20 +1,9 @@
 #include "app/message_catalog.h"
 
-#include <charconv>
-
+#include "app/data_file.h"
 #include "resources/embedded_file.h"
 
 namespace quillet {
-
-namespace {
-
-bool ParseNumber(std::string_view text, long& value) {
-    const char* end = text.data() + text.size();
-    auto [next, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && next == end;
-}
-
-}  // namespace
 
 const MessageCatalog& MessageCatalog::Builtin() {
     static const MessageCatalog catalog = [] {
@@ -29,44 +18,28 @@ const MessageCatalog& MessageCatalog::Builtin() {
 
 bool MessageCatalog::AddFile(std::string_view content, std::string* error) {
     long base = 0;
-    int lineNumber = 0;
-    while (!content.empty()) {
-        size_t lineEnd = content.find('\n');
-        std::string_view line = content.substr(0, lineEnd);
-        content.remove_prefix(lineEnd == std::string_view::npos ? content.size() : lineEnd + 1);
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    return ForEachLine(content, [&](int lineNumber, std::string_view line) {
         if (line.empty() || line.front() == '#') {
-            continue;
+            return true;
         }
-
-        auto fail = [&](const char* what) {
-            if (error) {
-                *error = "line " + std::to_string(lineNumber) + ": " + what;
-            }
-            return false;
-        };
-
         if (line.starts_with("@base ")) {
-            if (!ParseNumber(line.substr(6), base) || base < 0 || base > 0xFFFF) {
-                return fail("bad @base");
+            if (!ParseWholeNumber(line.substr(6), base) || base < 0 || base > 0xFFFF) {
+                return DataFileError(error, lineNumber, "bad @base");
             }
-            continue;
+            return true;
         }
-        size_t tab = line.find('\t');
+        const size_t tab = line.find('\t');
         long offset = 0;
-        if (tab == std::string_view::npos || !ParseNumber(line.substr(0, tab), offset)) {
-            return fail("expected offset, TAB, text");
+        if (tab == std::string_view::npos || !ParseWholeNumber(line.substr(0, tab), offset)) {
+            return DataFileError(error, lineNumber, "expected offset, TAB, text");
         }
-        long id = base + offset;
+        const long id = base + offset;
         if (offset < 0 || id > 0xFFFF) {
-            return fail("identifier out of range");
+            return DataFileError(error, lineNumber, "identifier out of range");
         }
         texts_[static_cast<std::uint16_t>(id)] = std::string(line.substr(tab + 1));
-    }
-    return true;
+        return true;
+    });
 }
 
 std::string MessageCatalog::Load(std::uint16_t id) const {
