@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -159,6 +160,11 @@ std::int64_t FindKey(sqlite3* db, const std::vector<std::string>& parts) {
 
 std::string DefaultRegistryPath() {
     return QUILLET_REGISTRY_DB;
+}
+
+std::string RegistryPath(const std::string& buildDefault) {
+    const char* fromEnvironment = std::getenv("QUILLET_REGISTRY_DB");
+    return fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : buildDefault;
 }
 
 SqliteRegistry::SqliteRegistry(std::string databasePath) : path_(std::move(databasePath)) {}

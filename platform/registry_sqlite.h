@@ -12,9 +12,14 @@ struct sqlite3;
 
 namespace quillet {
 
-// The database the wizard uses, fixed when the program is built (the CMake
-// cache variable QUILLET_REGISTRY_DB).
+// The database fixed when the program is built (the CMake cache variable
+// QUILLET_REGISTRY_DB).
 std::string DefaultRegistryPath();
+
+// The database the wizard and quillet-reg use: $QUILLET_REGISTRY_DB when it
+// is set and not empty, otherwise `buildDefault`. Both tools find the store
+// by this one rule, so an administrator prepares the file the wizard reads.
+std::string RegistryPath(const std::string& buildDefault = DefaultRegistryPath());
 
 struct RegistryValueData {
     std::string name;

@@ -7,6 +7,16 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# Some tests run as an ordinary user (scripts/as-ordinary-user.sh), who must
+# be able to reach the build folders.
+if [ "$(id -u)" -eq 0 ]; then
+  dir=$(pwd)
+  while [ "$dir" != / ]; do
+    chmod o+x "$dir"
+    dir=$(dirname "$dir")
+  done
+fi
+
 jobs=$(nproc 2>/dev/null || echo 2)
 for variant in release asan; do
   dir="build-test-$variant"

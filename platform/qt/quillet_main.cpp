@@ -1,5 +1,5 @@
 // The quillet program: the wizard on Qt Widgets, the local CUPS scheduler and
-// the registry file fixed at build time (QUILLET_REGISTRY_DB).
+// the registry file ($QUILLET_REGISTRY_DB, else the one fixed at build time).
 #include <QApplication>
 
 #include "platform/image_file_posix.h"
@@ -27,7 +27,7 @@ int main(int, char** argv) {
     quillet::QtMessageBoxes messageBoxes(framework);
     quillet::CupsSpooler spooler;
     quillet::PosixImageFiles imageFiles;
-    quillet::SqliteRegistry registry(QUILLET_REGISTRY_DB);
+    quillet::SqliteRegistry registry(quillet::RegistryPath(QUILLET_REGISTRY_DB));
     quillet::PosixProcessLauncher launcher;
     quillet::QuitOnSignals quitOnSignals(framework);
     const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);

@@ -383,10 +383,7 @@ int main(int argc, char** argv) {
         return Fail("ERROR: Invalid key name.\nType \"quillet-reg /?\" for usage.");
     }
     if (command.database.empty()) {
-        const char* fromEnvironment = std::getenv("QUILLET_REGISTRY_DB");
-        command.database = fromEnvironment != nullptr && *fromEnvironment != '\0'
-                               ? fromEnvironment
-                               : quillet::DefaultRegistryPath();
+        command.database = quillet::RegistryPath();
     }
     SqliteRegistry registry(command.database);
 
