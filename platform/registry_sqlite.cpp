@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace quillet {
@@ -32,7 +33,7 @@ constexpr const char* kSchema =
 
 // A prepared statement, finalized on every path.
 class Statement {
-  public:
+public:
     Statement(sqlite3* db, const char* sql) {
         if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
             stmt_ = nullptr;
@@ -59,7 +60,7 @@ class Statement {
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int Step() { return stmt_ != nullptr ? sqlite3_step(stmt_) : SQLITE_ERROR; }
 
-  private:
+private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
@@ -69,7 +70,7 @@ bool Execute(sqlite3* db, const char* sql) {
 
 // Rolls back unless committed, so that a change is all or nothing.
 class Transaction {
-  public:
+public:
     explicit Transaction(sqlite3* db) : db_(db), open_(Execute(db, "BEGIN IMMEDIATE")) {}
     ~Transaction() {
         if (open_) {
@@ -85,7 +86,7 @@ class Transaction {
         return !open_;
     }
 
-  private:
+private:
     sqlite3* db_;
     bool open_;
 };
@@ -123,18 +124,29 @@ sqlite3* OpenDatabase(const std::string& path, int flags) {
     return db;
 }
 
-// SQLite quietly falls back to reading when the file cannot be written, and
-// root passes every permission check of its own; the file's write bits count
-// for root too, so that a file made read-only stays read-only for everyone.
-bool MayWrite(const std::string& path) {
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+// Root passes every permission check, so for root a file or folder with no
+// write bit at all counts as read-only: what was made read-only stays so for
+// everyone.
+bool Writable(const std::string& path, int access) {
+    if (::faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) != 0) {
         return false;
     }
-    if (::geteuid() == 0) {
-        struct stat status {};
-        return ::stat(path.c_str(), &status) == 0 && (status.st_mode & 0222) != 0;
+    struct stat status {};
+    return ::geteuid() != 0 || (::stat(path.c_str(), &status) == 0 && (status.st_mode & 0222) != 0);
+}
+
+// SQLite quietly falls back to reading when the file cannot be written, and
+// it writes its journal next to the file, so a change needs the file (when it
+// exists) and its folder to be writable.
+bool MayWrite(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::weakly_canonical(path, error);
+    if (error) {
+        return false;
     }
-    return true;
+    const std::string folder = file.has_parent_path() ? file.parent_path().string() : ".";
+    const bool exists = ::faccessat(AT_FDCWD, path.c_str(), F_OK, AT_EACCESS) == 0;
+    return (!exists || Writable(path, W_OK)) && Writable(folder, W_OK | X_OK);
 }
 
 // The id of the child key `name` of `parent`, or -1 when there is none.
@@ -259,7 +271,7 @@ void SqliteRegistry::CloseKey(RegistryKey key) {
 }
 
 bool SqliteRegistry::CreateKey(const std::string& path) {
-    if (!ValidName(path) || !ValidName(path_)) {
+    if (!ValidName(path) || !ValidName(path_) || !MayWrite(path_)) {
         return false;
     }
     sqlite3* db = OpenDatabase(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -307,18 +319,23 @@ bool SqliteRegistry::DeleteKey(const std::string& path) {
         Transaction change(db);
         const std::int64_t id = change.Begun() ? FindKey(db, parts) : -1;
         if (id > kRootKeyId) {
-            constexpr const char* kBelow =
-                "WITH RECURSIVE below(id) AS (SELECT ?1 UNION ALL "
+            // UNION, not UNION ALL: the walk ends on any file, even one whose
+            // keys form a loop; such a file is then refused, not changed.
+            const std::string below =
+                "WITH RECURSIVE below(id) AS (SELECT ?1 UNION "
                 "SELECT k.id FROM reg_keys k JOIN below ON k.parent = below.id) ";
-            Statement values(db, (std::string(kBelow) +
-                                  "DELETE FROM reg_values WHERE key IN (SELECT id FROM below)")
-                                     .c_str());
-            values.Bind(1, id);
-            Statement keys(db, (std::string(kBelow) +
-                                "DELETE FROM reg_keys WHERE id IN (SELECT id FROM below)")
+            Statement tree(db, (below + "SELECT (SELECT count(*) FROM reg_keys WHERE id IN below "
+                                        "AND parent IN below) = (SELECT count(*) FROM below) - 1")
                                    .c_str());
+            tree.Bind(1, id);
+            Statement values(db, (below + "DELETE FROM reg_values WHERE key IN below").c_str());
+            values.Bind(1, id);
+            Statement keys(db, (below + "DELETE FROM reg_keys WHERE id IN below").c_str());
             keys.Bind(1, id);
-            deleted = values.Step() == SQLITE_DONE && keys.Step() == SQLITE_DONE && change.Commit();
+            const bool isTree = tree.Step() == SQLITE_ROW && sqlite3_column_int(tree.get(), 0) == 1;
+            sqlite3_reset(tree.get());
+            deleted = isTree && values.Step() == SQLITE_DONE && keys.Step() == SQLITE_DONE &&
+                      change.Commit();
         }
     }
     sqlite3_close(db);

@@ -34,11 +34,13 @@ struct RegistryValueData {
 //
 // Every open key holds its own connection to the file, so nothing stays open
 // between the wizard's operations. A key opened for reading never creates or
-// changes the file; opening for writing fails when the file is missing or
-// this process may not write it. Each change is one transaction; a file that
+// changes the file. Opening for writing, and every change below, fails when
+// the file is missing or this process may not write both the file and its
+// folder (where SQLite keeps its journal); for root, a file or folder with no
+// write bit counts as read-only. Each change is one transaction; a file that
 // another process holds locked is waited for up to five seconds.
 class SqliteRegistry : public Registry {
-  public:
+public:
     explicit SqliteRegistry(std::string databasePath);
     ~SqliteRegistry() override;
     SqliteRegistry(const SqliteRegistry&) = delete;
@@ -55,9 +57,11 @@ class SqliteRegistry : public Registry {
 
     // Administration, for quillet-reg and the tests; the wizard uses none of
     // these. CreateKey makes the file, the key and every key above it as
-    // needed; the others need the key to exist already.
+    // needed (the folder must exist); the others need the key to exist
+    // already.
     bool CreateKey(const std::string& path);
-    // Removes the key with its values and every key below it.
+    // Removes the key with its values and every key below it; refuses a file
+    // whose keys below it do not form a tree.
     bool DeleteKey(const std::string& path);
     bool DeleteValue(RegistryKey key, const std::string& valueName);
     // The key's values in the order they were first set, and its subkeys'
@@ -65,7 +69,7 @@ class SqliteRegistry : public Registry {
     bool EnumValues(RegistryKey key, std::vector<RegistryValueData>& values);
     bool EnumSubkeys(RegistryKey key, std::vector<std::string>& names);
 
-  private:
+private:
     struct OpenedKey {
         sqlite3* db = nullptr;
         std::int64_t id = 0;

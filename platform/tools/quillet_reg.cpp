@@ -14,10 +14,8 @@
 #include <strings.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -25,9 +23,11 @@
 #include <vector>
 
 #include "platform/registry_sqlite.h"
+#include "platform/tools/reg_arguments.h"
 
 namespace {
 
+using quillet::RegCommand;
 using quillet::RegistryAccess;
 using quillet::RegistryKey;
 using quillet::RegistryValueData;
@@ -53,16 +53,6 @@ constexpr const char* kUsage =
     "  /db FILE   the registry database (default: $QUILLET_REGISTRY_DB, else\n"
     "             the wizard's own database)\n";
 
-struct Command {
-    std::string operation;
-    std::string key;  // below HKEY_LOCAL_MACHINE, as typed
-    std::optional<std::string> valueName;
-    std::string type = "REG_SZ";
-    std::optional<std::string> data;
-    bool force = false;
-    std::string database;
-};
-
 bool EqualsNoCase(const std::string& a, const char* b) {
     return ::strcasecmp(a.c_str(), b) == 0;
 }
@@ -76,50 +66,8 @@ int InvalidSyntax() {
     return Fail("ERROR: Invalid syntax.\nType \"quillet-reg /?\" for usage.");
 }
 
-// The part of KEY below the root; nullopt when KEY names another root.
-std::optional<std::string> SubkeyOf(const std::string& key) {
-    const std::size_t separator = key.find('\\');
-    const std::string root = key.substr(0, separator);
-    if (!EqualsNoCase(root, "HKLM") && !EqualsNoCase(root, kRootName)) {
-        return std::nullopt;
-    }
-    std::string subkey = separator == std::string::npos ? "" : key.substr(separator + 1);
-    while (!subkey.empty() && subkey.back() == '\\') {
-        subkey.pop_back();
-    }
-    return subkey;
-}
-
 std::string FullKeyName(const std::string& subkey) {
     return subkey.empty() ? kRootName : std::string(kRootName) + "\\" + subkey;
-}
-
-bool ParseArguments(int argc, char** argv, Command& command) {
-    if (argc < 3) {
-        return false;
-    }
-    command.operation = argv[1];
-    command.key = argv[2];
-    for (int i = 3; i < argc; ++i) {
-        const std::string option = argv[i];
-        const bool hasArgument = i + 1 < argc;
-        if (EqualsNoCase(option, "/v") && hasArgument && !command.valueName) {
-            command.valueName = argv[++i];
-        } else if (EqualsNoCase(option, "/ve") && !command.valueName) {
-            command.valueName = "";
-        } else if (EqualsNoCase(option, "/t") && hasArgument) {
-            command.type = argv[++i];
-        } else if (EqualsNoCase(option, "/d") && hasArgument) {
-            command.data = argv[++i];
-        } else if (EqualsNoCase(option, "/f")) {
-            command.force = true;
-        } else if (EqualsNoCase(option, "/db") && hasArgument) {
-            command.database = argv[++i];
-        } else {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool Confirm(const std::string& question) {
@@ -130,50 +78,6 @@ bool Confirm(const std::string& question) {
         return false;
     }
     return EqualsNoCase(answer, "y") || EqualsNoCase(answer, "yes");
-}
-
-// The value's bytes as the registry stores them: a string with its
-// terminating NUL, a REG_DWORD as 4 little-endian bytes.
-bool EncodeData(const std::string& typeName, const std::string& text, std::uint32_t& type,
-                std::vector<std::uint8_t>& bytes) {
-    if (EqualsNoCase(typeName, "REG_SZ")) {
-        type = quillet::REG_SZ;
-        bytes.assign(text.begin(), text.end());
-        bytes.push_back(0);
-        return true;
-    }
-    if (EqualsNoCase(typeName, "REG_DWORD")) {
-        type = quillet::REG_DWORD;
-        const std::string digits = text.empty() ? "0" : text;
-        errno = 0;
-        char* end = nullptr;
-        const unsigned long long value = std::strtoull(digits.c_str(), &end, 0);
-        if (errno != 0 || *end != '\0' || digits[0] == '-' || value > 0xFFFFFFFFull) {
-            return false;
-        }
-        const auto dword = static_cast<std::uint32_t>(value);
-        bytes = {static_cast<std::uint8_t>(dword), static_cast<std::uint8_t>(dword >> 8),
-                 static_cast<std::uint8_t>(dword >> 16), static_cast<std::uint8_t>(dword >> 24)};
-        return true;
-    }
-    if (EqualsNoCase(typeName, "REG_BINARY")) {
-        type = quillet::REG_BINARY;
-        if (text.size() % 2 != 0) {
-            return false;
-        }
-        bytes.clear();
-        for (std::size_t i = 0; i < text.size(); i += 2) {
-            const std::string pair = text.substr(i, 2);
-            char* end = nullptr;
-            const unsigned long byte = std::strtoul(pair.c_str(), &end, 16);
-            if (*end != '\0' || pair.find_first_of("+- x") != std::string::npos) {
-                return false;
-            }
-            bytes.push_back(static_cast<std::uint8_t>(byte));
-        }
-        return true;
-    }
-    return false;
 }
 
 std::string TypeName(std::uint32_t type) {
@@ -220,7 +124,7 @@ std::string DisplayName(const std::string& name) {
 
 // Closes the key on every path.
 class Key {
-  public:
+public:
     Key(SqliteRegistry& registry, const std::string& path, RegistryAccess access)
         : registry_(registry) {
         open_ = registry.OpenKey(path, access, key_);
@@ -236,7 +140,7 @@ class Key {
     bool IsOpen() const { return open_; }
     RegistryKey get() const { return key_; }
 
-  private:
+private:
     SqliteRegistry& registry_;
     RegistryKey key_ = 0;
     bool open_ = false;
@@ -261,10 +165,10 @@ void MakeParentFolder(const std::string& database) {
     }
 }
 
-int Add(SqliteRegistry& registry, const Command& command, const std::string& subkey) {
+int Add(SqliteRegistry& registry, const RegCommand& command, const std::string& subkey) {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> bytes;
-    if (command.valueName && !EncodeData(command.type, command.data.value_or(""), type, bytes)) {
+    if (command.valueName && !quillet::EncodeRegData(command.type, command.data, type, bytes)) {
         return InvalidSyntax();
     }
     if (!command.valueName && (command.data || !EqualsNoCase(command.type, "REG_SZ"))) {
@@ -295,7 +199,7 @@ int Add(SqliteRegistry& registry, const Command& command, const std::string& sub
     return 0;
 }
 
-int Query(SqliteRegistry& registry, const Command& command, const std::string& subkey) {
+int Query(SqliteRegistry& registry, const RegCommand& command, const std::string& subkey) {
     Key key(registry, subkey, RegistryAccess::QueryValue);
     std::vector<RegistryValueData> values;
     std::vector<std::string> subkeys;
@@ -328,7 +232,7 @@ int Query(SqliteRegistry& registry, const Command& command, const std::string& s
     return 0;
 }
 
-int Delete(SqliteRegistry& registry, const Command& command, const std::string& subkey) {
+int Delete(SqliteRegistry& registry, const RegCommand& command, const std::string& subkey) {
     if (!command.valueName) {
         {
             Key key(registry, subkey, RegistryAccess::QueryValue);
@@ -374,11 +278,11 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return 0;
     }
-    Command command;
-    if (!ParseArguments(argc, argv, command)) {
+    RegCommand command;
+    if (!quillet::ParseRegArguments(std::vector<std::string>(argv + 1, argv + argc), command)) {
         return InvalidSyntax();
     }
-    const std::optional<std::string> subkey = SubkeyOf(command.key);
+    const std::optional<std::string> subkey = quillet::RegSubkey(command.key);
     if (!subkey) {
         return Fail("ERROR: Invalid key name.\nType \"quillet-reg /?\" for usage.");
     }
