@@ -7,11 +7,14 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <thread>
+#include <tuple>
 
 #include "platform/registry_sqlite.h"
 #include "platform/tools/reg_arguments.h"
