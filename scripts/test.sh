@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what the tests need, then builds and runs every test twice: in a
 # plain build and in an AddressSanitizer/UndefinedBehaviorSanitizer build.
+# Then runs each fuzzer of fuzz/ for 30 s (scripts/fuzz.sh).
 # Tests that need a print scheduler start a private cupsd of their own.
 set -eu
 cd "$(dirname "$0")/.."
@@ -32,4 +33,7 @@ for variant in release asan; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
 done
+# A third, small build: every fuzzer, about 30 s each.
+echo "== fuzzers"
+QUILLET_FUZZ_BUILD=build-test-fuzz scripts/fuzz.sh 30
 echo "All tests passed."
