@@ -7,7 +7,8 @@ packages="build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcups2-dev cups cups-daemon cups-client
   libsqlite3-dev sqlite3
-  xvfb xauth fonts-dejavu-core"
+  xvfb xauth fonts-dejavu-core
+  dpkg-dev file lintian adduser qt6-qpa-plugins xdotool"
 
 missing=""
 for package in $packages; do

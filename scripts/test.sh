@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs what the tests need, then builds and runs every test twice: in a
 # plain build and in an AddressSanitizer/UndefinedBehaviorSanitizer build.
-# Tests that need a print scheduler start a private cupsd of their own.
+# Tests that need a print scheduler start a private cupsd of their own. The
+# plain build also makes the Debian package and runs it as an ordinary user
+# (scripts/package-test.sh).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -31,5 +33,9 @@ for variant in release asan; do
   echo "== $variant tests"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
+  if [ $variant = release ]; then
+    echo "== Debian package"
+    scripts/package-test.sh "$dir"
+  fi
 done
 echo "All tests passed."
