@@ -22,7 +22,6 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build-demo"
 REGISTRY_DB="$BUILD/demo-registry.db"
 SHOTS="$BUILD/demo-screenshots"
-KEY='HKLM\System\CurrentControlSet\control\Print\Printers\Tarvane_Nimbrel_K7\PrinterDriverData'
 PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libcups2-dev cups cups-daemon cups-client libsqlite3-dev libgtest-dev googletest
   xvfb xdotool imagemagick fonts-dejavu-core"
@@ -59,22 +58,13 @@ QUILLET_REG="$BUILD/platform/quillet-reg"
 PRIVATE_CUPSD="$BUILD/tests/fixtures/quillet-private-cupsd"
 
 # Everything started from here on is stopped on the way out.
+# shellcheck source=scripts/wizard-session.sh
+. "$ROOT/scripts/wizard-session.sh"
 WORK=$(mktemp -d /tmp/quillet-demo-XXXXXX)
 chmod 755 "$WORK"
-CUPSD_PID=""
-XVFB_PID=""
-WIZARD_PID=""
-stop() {
-    if [ -n "$1" ] && kill "$1" 2>/dev/null; then
-        wait "$1" 2>/dev/null || true
-    fi
-}
 cleanup() {
     set +e
-    stop "$WIZARD_PID"
-    stop "$XVFB_PID"
-    # The scheduler's fixture removes its folder, queues and emulator itself.
-    stop "$CUPSD_PID"
+    session_stop
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -82,38 +72,20 @@ trap 'exit 130' INT TERM
 
 # --- 3. Private scheduler and emulated printer --------------------------------
 say "Starting a private CUPS scheduler with an emulated Tarvane Nimbrel K7"
-"$PRIVATE_CUPSD" --env "$WORK/cupsd.env" >/dev/null &
-CUPSD_PID=$!
-for _ in $(seq 600); do
-    [ -s "$WORK/cupsd.env" ] && break
-    kill -0 "$CUPSD_PID" 2>/dev/null || { echo "the private scheduler did not start" >&2; exit 1; }
-    sleep 0.1
-done
-[ -s "$WORK/cupsd.env" ] || { echo "the private scheduler did not start in time" >&2; exit 1; }
-set -a
-# shellcheck disable=SC1091
-. "$WORK/cupsd.env"
-set +a
+session_start_cupsd "$PRIVATE_CUPSD"
 echo "Scheduler: $CUPS_SERVER; queues:"
 lpstat -h "$CUPS_SERVER" -v | sed 's/^/  /'
 
 # --- 4. Upgrade package and the driver's registry value -----------------------
 PACKAGE="$WORK/package"
-mkdir -p "$PACKAGE/driver"
-printf 'K7\r\nTarvane Nimbrel K7\r\nDemo release 2.10\r\nFile=firmware.bin\r\n' >"$PACKAGE/quillet.txt"
-head -c 262144 /dev/urandom >"$PACKAGE/firmware.bin"
-cat >"$PACKAGE/driver/setup.exe" <<'EOF'
-#!/bin/sh
-# Stands in for the printer driver's installer.
-echo "driver installer started $(date)" >>"$(dirname "$0")/../driver-setup.log"
-EOF
-chmod +x "$PACKAGE/driver/setup.exe"
+session_make_package "$PACKAGE" 262144
 say "Upgrade package in $PACKAGE"
 ls -l "$PACKAGE" | sed 's/^/  /'
 
+export QUILLET_REGISTRY_DB="$REGISTRY_DB"
 rm -f "$REGISTRY_DB"
-"$QUILLET_REG" add "$KEY" /v "SM AutoRun" /t REG_DWORD /d 1 /f /db "$REGISTRY_DB" >/dev/null
-AUTORUN_BEFORE=$("$QUILLET_REG" query "$KEY" /v "SM AutoRun" /db "$REGISTRY_DB" | grep -i "SM AutoRun")
+"$QUILLET_REG" add "$SESSION_K7_KEY" /v "SM AutoRun" /t REG_DWORD /d 1 /f >/dev/null
+AUTORUN_BEFORE=$(session_autorun "$QUILLET_REG")
 
 # --- 5. The wizard -----------------------------------------------------------
 HEADLESS=""
@@ -125,62 +97,19 @@ else
     HEADLESS=1
     mkdir -p "$SHOTS"
     rm -f "$SHOTS"/*.png
-    display=99
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$display"
-    for _ in $(seq 100); do
-        xdotool getmouselocation >/dev/null 2>&1 && break
-        sleep 0.1
-    done
-    (cd "$PACKAGE" && exec "$QUILLET") 2>"$WORK/wizard.err" &
-    WIZARD_PID=$!
-
-    # Each page: wait until it is on screen, take its picture, press Enter.
-    step=0
-    for page in welcome select-printer test-print-ready test-print-wait download-ready \
-        download complete; do
-        step=$((step + 1))
-        window=""
-        for _ in $(seq 200); do
-            window=$(xdotool search --onlyvisible --name '^Tarvane' 2>/dev/null | tail -1 || true)
-            [ -n "$window" ] && break
-            kill -0 "$WIZARD_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        if [ -z "$window" ]; then
-            echo "  the $page page did not appear" >&2
-            break
-        fi
-        sleep 0.5
-        shot=$(printf '%s/%02d-%s.png' "$SHOTS" "$step" "$page")
+    session_start_xvfb
+    # Each page: take its picture; note the autorun value once the printer
+    # has been chosen.
+    session_on_page() {
+        local shot
+        shot=$(printf '%s/%02d-%s.png' "$SHOTS" "$1" "$2")
         import -window root "$shot"
-        echo "  page $step, $page: \"$(xdotool getwindowname "$window")\", saved $shot"
-        if [ "$page" = test-print-ready ]; then
-            AUTORUN_DURING=$("$QUILLET_REG" query "$KEY" /v "SM AutoRun" /db "$REGISTRY_DB" |
-                grep -i "SM AutoRun")
+        echo "  page $1, $2: \"$(xdotool getwindowname "$3")\", saved $shot"
+        if [ "$2" = test-print-ready ]; then
+            AUTORUN_DURING=$(session_autorun "$QUILLET_REG")
         fi
-        xdotool windowfocus --sync "$window" 2>/dev/null || true
-        xdotool key --clearmodifiers Return
-        # Wait until that page has gone before looking for the next.
-        for _ in $(seq 100); do
-            xdotool search --onlyvisible --name '^Tarvane' 2>/dev/null | grep -qx "$window" || break
-            sleep 0.1
-        done
-    done
-    for _ in $(seq 100); do
-        kill -0 "$WIZARD_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$WIZARD_PID" 2>/dev/null; then
-        echo "  the wizard did not end; stopping it (it restores the autorun value)" >&2
-        kill -TERM "$WIZARD_PID"
-    fi
-    wait "$WIZARD_PID" || true
-    WIZARD_PID=""
+    }
+    session_play "$PACKAGE" "$QUILLET" || true
 fi
 
 # --- 6. What happened -----------------------------------------------------------
@@ -189,10 +118,7 @@ sleep 1
 if [ -s "$K7_RECORD" ]; then
     image_sha=$(sha256sum "$PACKAGE/firmware.bin" | cut -d' ' -f1)
     image_size=$(stat -c %s "$PACKAGE/firmware.bin")
-    while IFS= read -r line; do
-        kind=$(printf '%s' "$line" | sed -n 's/.*"kind":"\([^"]*\)".*/\1/p')
-        bytes=$(printf '%s' "$line" | sed -n 's/.*"bytes":\([0-9]*\).*/\1/p')
-        sha=$(printf '%s' "$line" | sed -n 's/.*"sha256":"\([0-9a-f]*\)".*/\1/p')
+    session_k7_jobs | while read -r kind bytes sha; do
         case "$kind" in
         firmware)
             if [ "$sha" = "$image_sha" ] && [ "$bytes" = "$image_size" ]; then
@@ -206,7 +132,7 @@ if [ -s "$K7_RECORD" ]; then
         download-mode) echo "  download mode command ($bytes bytes)" ;;
         *) echo "  other data: $bytes bytes" ;;
         esac
-    done <"$K7_RECORD"
+    done
 else
     echo "  nothing"
 fi
@@ -215,7 +141,7 @@ fi
 say "The K7 driver's autorun value"
 echo "  before: $AUTORUN_BEFORE"
 [ -n "${AUTORUN_DURING:-}" ] && echo "  during: $AUTORUN_DURING   (after the printer was chosen)"
-echo "  after:  $("$QUILLET_REG" query "$KEY" /v "SM AutoRun" /db "$REGISTRY_DB" | grep -i "SM AutoRun")"
+echo "  after:  $(session_autorun "$QUILLET_REG")"
 if [ -n "$HEADLESS" ]; then
     say "Screenshots of the pages: $SHOTS"
 fi

@@ -8,7 +8,8 @@ packages="build-essential cmake ninja-build ccache pkg-config
   libcups2-dev cups cups-daemon cups-client
   libsqlite3-dev sqlite3
   clang libclang-rt-14-dev
-  xvfb xauth fonts-dejavu-core"
+  xvfb xauth fonts-dejavu-core
+  dpkg-dev file lintian adduser qt6-qpa-plugins xdotool"
 
 missing=""
 for package in $packages; do

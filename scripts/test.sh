@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs what the tests need, then builds and runs every test twice: in a
 # plain build and in an AddressSanitizer/UndefinedBehaviorSanitizer build.
-# Then runs each fuzzer of fuzz/ for 30 s (scripts/fuzz.sh).
-# Tests that need a print scheduler start a private cupsd of their own.
+# Tests that need a print scheduler start a private cupsd of their own. The
+# plain build also makes the Debian package and runs it as an ordinary user
+# (scripts/package-test.sh). Then runs each fuzzer of fuzz/ for 30 s
+# (scripts/fuzz.sh).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -32,6 +34,10 @@ for variant in release asan; do
   echo "== $variant tests"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
+  if [ $variant = release ]; then
+    echo "== Debian package"
+    scripts/package-test.sh "$dir"
+  fi
 done
 # A third, small build: every fuzzer, about 30 s each.
 echo "== fuzzers"
