@@ -33,9 +33,9 @@ bool MessageCatalog::AddFile(std::string_view content, std::string* error) {
         if (tab == std::string_view::npos || !ParseWholeNumber(line.substr(0, tab), offset)) {
             return DataFileError(error, lineNumber, "expected offset, TAB, text");
         }
-        // Bounded before the sum, which a huge offset would overflow.
+        // Checked before the sum, which a huge offset would overflow.
         if (offset < 0 || offset > 0xFFFF - base) {
-            return DataFileError(error, lineNumber, "identifier out of range");
+            return DataFileError(error, lineNumber, "identifier outside 0 to 65535");
         }
         texts_[static_cast<std::uint16_t>(base + offset)] = std::string(line.substr(tab + 1));
         return true;

@@ -20,7 +20,26 @@ done
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+# On a machine still installing updates another apt holds the locks: wait up
+# to this many seconds for them rather than fail at once.
+lock_timeout=600
+apt_get() {
+  $sudo env LC_ALL=C DEBIAN_FRONTEND=noninteractive \
+    apt-get -o "DPkg::Lock::Timeout=$lock_timeout" "$@"
+}
+
 echo "Installing:$missing"
-$sudo apt-get update -qq
+# apt-get update (apt 2.6) waits only for the dpkg lock, not for the lock of
+# its lists that another update holds, so that one is retried here.
+waited=0
+while ! output=$(apt_get update -qq 2>&1); do
+  case $output in
+    *"Could not get lock"*) [ "$waited" -lt "$lock_timeout" ] ;;
+    *) false ;;
+  esac || { printf '%s\n' "$output" >&2; exit 1; }
+  sleep 5
+  waited=$((waited + 5))
+done
+[ -z "$output" ] || printf '%s\n' "$output"
 # shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+apt_get install -y -qq --no-install-recommends $missing

@@ -1,5 +1,6 @@
-// The quillet program: the wizard on Qt Widgets, the local CUPS scheduler and
-// the registry file ($QUILLET_REGISTRY_DB, else the one fixed at build time).
+// The quillet program: the wizard on Qt Widgets, the local CUPS scheduler
+// (its back end loaded on first use) and the registry file
+// ($QUILLET_REGISTRY_DB, else the one fixed at build time).
 #include <QApplication>
 
 #include "platform/image_file_posix.h"
@@ -10,7 +11,7 @@
 #include "platform/qt/program_hooks.h"
 #include "platform/qt/quit_signals.h"
 #include "platform/registry_sqlite.h"
-#include "platform/spooler_cups.h"
+#include "platform/spooler_module.h"
 #include "platform/user_language_posix.h"
 #include "wizard/run_wizard.h"
 
@@ -25,7 +26,7 @@ int main(int, char** argv) {
     quillet::LinuxPlatformVersion platformVersion;
     quillet::QtDialogFramework framework;
     quillet::QtMessageBoxes messageBoxes(framework);
-    quillet::CupsSpooler spooler;
+    quillet::ModuleSpooler spooler(QUILLET_SPOOLER_MODULE);
     quillet::PosixImageFiles imageFiles;
     quillet::SqliteRegistry registry(quillet::RegistryPath(QUILLET_REGISTRY_DB));
     quillet::PosixProcessLauncher launcher;

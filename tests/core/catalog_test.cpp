@@ -52,8 +52,8 @@ TEST(Catalog, FileFormat) {
     EXPECT_TRUE(catalog.Contains(2));
     EXPECT_EQ(catalog.Load(2), "");
 
-    for (const char* bad :
-         {"1 no tab", "x\ttext", "@base -1", "@base 70000", "@base 65000\n600\tx", "-1\tx"}) {
+    for (const char* bad : {"1 no tab", "x\ttext", "@base -1", "@base 70000", "@base 65000\n600\tx",
+                            "-1\tx", "@base 65535\n9223372036854775807\tx"}) {
         MessageCatalog rejected;
         EXPECT_FALSE(rejected.AddFile(bad, &error)) << bad;
         EXPECT_FALSE(error.empty());
