@@ -12,6 +12,15 @@ int UpgradeApp::InitInstance() {
     // The language comes first, so that both refusals below are shown in it.
     LanguageBase = LanguageBaseFor(services_.userLanguage.UserDefaultLangId());
 
+    // A run that could not write the driver's value back (killed, crashed,
+    // the power cut) left a record of it: that value goes back before
+    // anything else, so no check that ends start-up can leave it at 0 and
+    // no later read takes the 0 for the user's setting.
+    {
+        RecordLock lock(services_.recoveryRecord);
+        RestoreRecordedAutoRun(services_.registry, services_.recoveryRecord);
+    }
+
     if (services_.platformVersion.PlatformId() != kAcceptedPlatformId) {
         LoadText(MessageText, kTextPlatformRefused);
         services_.messageBoxes.ShowMessage(nullptr, MessageText, nullptr, MessageIcon::None);
@@ -36,7 +45,7 @@ int UpgradeApp::InitInstance() {
 
 int UpgradeApp::ExitInstance() {
     if (AutoRunChanged != 0) {
-        WriteAutoRun(SavedAutoRun);
+        WriteSavedAutoRunBack();
     }
     return 0;
 }

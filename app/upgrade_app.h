@@ -9,7 +9,9 @@
 #include "app/message_box.h"
 #include "app/message_catalog.h"
 #include "app/platform_version.h"
+#include "app/recovery_record.h"
 #include "app/user_language.h"
+#include "config/config_file.h"
 #include "printer/image_file.h"
 #include "printer/registry.h"
 #include "printer/spooler.h"
@@ -27,13 +29,17 @@ struct PlatformServices {
     Spooler& spooler;
     ImageFiles& imageFiles;
     Registry& registry;
+    // The program's own back ends; builds without them read with std::fopen
+    // and keep no recovery record.
+    ConfigFiles& configFiles = StandardConfigFiles();
+    RecoveryRecord& recoveryRecord = NoRecoveryRecord();
 };
 
 // What start-up runs once the platform and the configuration have been
 // accepted: the welcome page, then the printer-selection page, in which the
 // rest of the wizard runs nested.
 class FirstPages {
-  public:
+public:
     virtual ~FirstPages() = default;
     // Returns the end code of the page's modal run: 1 (OK), 2 (Cancel) or -1.
     virtual int RunWelcomePage(UpgradeApp& app) = 0;
@@ -54,7 +60,7 @@ enum TextOffset : int {
 };
 
 class UpgradeApp {
-  public:
+public:
     UpgradeApp(PlatformServices services, FirstPages& firstPages,
                const MessageCatalog& catalog = MessageCatalog::Builtin());
     UpgradeApp(const UpgradeApp&) = delete;
@@ -89,6 +95,14 @@ class UpgradeApp {
     // whenever the driver's key could be opened.
     void WriteAutoRun(std::int32_t value);
 
+    // The selection page's switch: ReadAutoRun, then WriteAutoRun with 0,
+    // with the recovery record kept from before the write for as long as
+    // the value may be 0.
+    void SwitchAutoRunOff();
+    // The write-back of the completion page and of shutdown: WriteAutoRun
+    // with SavedAutoRun, and the recovery record removed once the key took it.
+    void WriteSavedAutoRunBack();
+
     // Replaces `destination` with the catalogue text LanguageBase + offset.
     void LoadText(std::string& destination, int offset) const;
     // The text with that identifier as it stands, no base added.
@@ -105,7 +119,7 @@ class UpgradeApp {
     std::int32_t LanguageBase = 0;
     std::string TargetPrinter;
 
-  private:
+private:
     PlatformServices services_;
     FirstPages& firstPages_;
     const MessageCatalog& catalog_;

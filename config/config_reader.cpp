@@ -6,10 +6,16 @@
 #include <memory>
 
 #include "app/upgrade_app.h"
+#include "config/config_file.h"
 
 namespace quillet {
 
 namespace {
+
+class StandardFiles : public ConfigFiles {
+public:
+    std::FILE* Open(const std::string& path) override { return std::fopen(path.c_str(), "rb"); }
+};
 
 constexpr int kLineBufferSize = 1024;  // one read takes at most 1023 bytes
 constexpr size_t kListPrefixLength = 5;
@@ -34,13 +40,18 @@ std::string LineText(const char* line) {
 
 }  // namespace
 
+ConfigFiles& StandardConfigFiles() {
+    static StandardFiles files;
+    return files;
+}
+
 int UpgradeApp::LoadConfig() {
     return LoadConfigFrom(kConfigFileName);
 }
 
 int UpgradeApp::LoadConfigFrom(const std::string& path) {
-    // Binary mode: bytes arrive as stored, line ends untranslated.
-    File file(std::fopen(path.c_str(), "rb"));
+    // Bytes arrive as stored, line ends untranslated.
+    File file(services_.configFiles.Open(path));
     if (!file) {
         return 0;
     }

@@ -70,7 +70,20 @@ bool PosixProcessLauncher::StartProcess(const std::string& applicationName) {
     char* const argv[] = {path.data(), nullptr};
     sigset_t noSignals;
     ::sigemptyset(&noSignals);
+    struct sigaction defaultAction = {};
+    defaultAction.sa_handler = SIG_DFL;
+    ::sigemptyset(&defaultAction.sa_mask);
+    // Our handlers must not run in the children (the quit handler would
+    // speak for the wizard), so every signal waits until the installer's
+    // dispositions are back to their defaults.
+    sigset_t allSignals;
+    ::sigfillset(&allSignals);
+    sigset_t ourMask;
+    ::pthread_sigmask(SIG_SETMASK, &allSignals, &ourMask);
     const pid_t child = ::fork();
+    if (child != 0) {
+        ::pthread_sigmask(SIG_SETMASK, &ourMask, nullptr);
+    }
     if (child < 0) {
         return false;
     }
@@ -78,8 +91,12 @@ bool PosixProcessLauncher::StartProcess(const std::string& applicationName) {
         const pid_t grandchild = ::fork();
         if (grandchild == 0) {
             // The installer inherits none of our descriptors (the scheduler's
-            // connections, the display's) and starts with no signal blocked.
+            // connections, the display's) and starts with no signal blocked
+            // and none ignored: an ignored signal stays ignored across exec.
             ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+            for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+                ::sigaction(signalNumber, &defaultAction, nullptr);
+            }
             ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
             ::execve(path.c_str(), argv, environ);
             const int error = errno;

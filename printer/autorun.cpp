@@ -24,16 +24,32 @@ bool DriverDataKeyPath(const std::string& printerName, std::string& path) {
 }
 
 class OpenKey {
-  public:
+public:
     OpenKey(Registry& registry, RegistryKey key) : registry_(registry), key_(key) {}
     ~OpenKey() { registry_.CloseKey(key_); }
     OpenKey(const OpenKey&) = delete;
     OpenKey& operator=(const OpenKey&) = delete;
 
-  private:
+private:
     Registry& registry_;
     RegistryKey key_;
 };
+
+// Sets the printer's "SM AutoRun" to `value`; false when its driver key could
+// not be opened, so nothing was written.
+bool WriteAutoRunFor(Registry& registry, const std::string& printerName, std::int32_t value) {
+    std::string path;
+    RegistryKey key = 0;
+    if (!DriverDataKeyPath(printerName, path) ||
+        !registry.OpenKey(path, RegistryAccess::Write, key)) {
+        return false;
+    }
+    OpenKey closeOnReturn(registry, key);
+    std::uint8_t bytes[4];
+    std::memcpy(bytes, &value, sizeof bytes);
+    registry.SetValue(key, kAutoRunValueName, REG_DWORD, bytes, sizeof bytes);
+    return true;
+}
 
 }  // namespace
 
@@ -62,20 +78,40 @@ void UpgradeApp::ReadAutoRun() {
 }
 
 void UpgradeApp::WriteAutoRun(std::int32_t value) {
-    Registry& registry = services_.registry;
-    std::string path;
-    RegistryKey key = 0;
-    if (!DriverDataKeyPath(TargetPrinter, path) ||
-        !registry.OpenKey(path, RegistryAccess::Write, key)) {
-        return;
+    if (WriteAutoRunFor(services_.registry, TargetPrinter, value)) {
+        AutoRunChanged = 1;
     }
-    {
-        OpenKey closeOnReturn(registry, key);
-        std::uint8_t bytes[4];
-        std::memcpy(bytes, &value, sizeof bytes);
-        registry.SetValue(key, kAutoRunValueName, REG_DWORD, bytes, sizeof bytes);
+}
+
+void UpgradeApp::SwitchAutoRunOff() {
+    RecoveryRecord& record = services_.recoveryRecord;
+    RecordLock lock(record);
+    ReadAutoRun();
+    // Kept before the write, so no moment passes with the value at 0 and
+    // nothing to restore it from. A write that could not open the key
+    // changed nothing, and the record goes again.
+    record.Keep({TargetPrinter, SavedAutoRun});
+    if (WriteAutoRunFor(services_.registry, TargetPrinter, 0)) {
+        AutoRunChanged = 1;
+    } else {
+        record.Remove();
     }
-    AutoRunChanged = 1;
+}
+
+void UpgradeApp::WriteSavedAutoRunBack() {
+    RecoveryRecord& record = services_.recoveryRecord;
+    RecordLock lock(record);
+    if (WriteAutoRunFor(services_.registry, TargetPrinter, SavedAutoRun)) {
+        AutoRunChanged = 1;
+        record.Remove();
+    }
+}
+
+void RestoreRecordedAutoRun(Registry& registry, RecoveryRecord& record) {
+    const std::optional<RecordedAutoRun> recorded = record.Find();
+    if (recorded && WriteAutoRunFor(registry, recorded->printer, recorded->savedAutoRun)) {
+        record.Remove();
+    }
 }
 
 }  // namespace quillet

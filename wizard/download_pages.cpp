@@ -36,7 +36,7 @@ bool CompletePage::OnInitDialog() {
     // Cleared whether or not the write could be made, so shutdown writes
     // nothing more.
     UpgradeApp& app = App();
-    app.WriteAutoRun(app.SavedAutoRun);
+    app.WriteSavedAutoRunBack();
     app.AutoRunChanged = 0;
     return true;
 }

@@ -42,8 +42,7 @@ void SelectPrinterPage::OnOK() {
 
     // Keep the driver from starting its own tools while the upgrade runs;
     // the completion page or shutdown writes the saved value back.
-    app.ReadAutoRun();
-    app.WriteAutoRun(0);
+    app.SwitchAutoRunOff();
 
     DialogPage::OnOK();
     TestPrintReadyPage next(Context());

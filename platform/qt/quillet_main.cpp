@@ -3,6 +3,7 @@
 // ($QUILLET_REGISTRY_DB, else the one fixed at build time).
 #include <QApplication>
 
+#include "platform/config_file_posix.h"
 #include "platform/image_file_posix.h"
 #include "platform/platform_version_linux.h"
 #include "platform/process_posix.h"
@@ -10,6 +11,7 @@
 #include "platform/qt/message_boxes_qt.h"
 #include "platform/qt/program_hooks.h"
 #include "platform/qt/quit_signals.h"
+#include "platform/recovery_record_posix.h"
 #include "platform/registry_sqlite.h"
 #include "platform/spooler_module.h"
 #include "platform/user_language_posix.h"
@@ -28,12 +30,18 @@ int main(int, char** argv) {
     quillet::QtMessageBoxes messageBoxes(framework);
     quillet::ModuleSpooler spooler(QUILLET_SPOOLER_MODULE);
     quillet::PosixImageFiles imageFiles;
-    quillet::SqliteRegistry registry(quillet::RegistryPath(QUILLET_REGISTRY_DB));
+    const std::string registryPath = quillet::RegistryPath(QUILLET_REGISTRY_DB);
+    quillet::SqliteRegistry registry(registryPath);
+    quillet::PosixConfigFiles configFiles;
+    quillet::PosixRecoveryRecord recoveryRecord;
     quillet::PosixProcessLauncher launcher;
-    quillet::QuitOnSignals quitOnSignals(framework);
+    // The ends that skip shutdown write the autorun value back from a thread
+    // of their own, through a registry object of their own.
+    quillet::SqliteRegistry rescueRegistry(registryPath);
+    quillet::QuitOnSignals quitOnSignals(framework, recoveryRecord, rescueRegistry);
     const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);
 
-    return quillet::RunWizard(
-        {userLanguage, platformVersion, messageBoxes, spooler, imageFiles, registry}, framework,
-        launcher);
+    return quillet::RunWizard({userLanguage, platformVersion, messageBoxes, spooler, imageFiles,
+                               registry, configFiles, recoveryRecord},
+                              framework, launcher);
 }

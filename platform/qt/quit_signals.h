@@ -1,21 +1,30 @@
-// SIGINT, SIGTERM and SIGHUP as a quit request: the pages unwind as after a
-// failed transfer, so that shutdown writes the saved autorun value back. A
-// second signal ends the process at once.
+// SIGINT, SIGTERM and SIGHUP. The first is a quit request: the pages unwind
+// as after a failed transfer, so that shutdown writes the saved autorun value
+// back. A further one ends the process at once, with that signal, once the
+// value is back. exit() called inside the run (Qt's xcb back end ends the
+// process so when the display connection breaks) writes it back too.
 #pragma once
 
 #include <memory>
+#include <thread>
 
 class QSocketNotifier;
 
 namespace quillet {
 
 class DialogFramework;
+class RecoveryRecord;
+class Registry;
 
 class QuitOnSignals {
 public:
     // Installs the handlers; one object per process. The framework must
     // outlive the object, which puts the previous handlers back.
     explicit QuitOnSignals(DialogFramework& framework);
+    // The same; the value is written back from the record
+    // (RestoreRecordedAutoRun) at the ends that skip shutdown. Both must
+    // outlive the object, and no other thread may use the registry.
+    QuitOnSignals(DialogFramework& framework, RecoveryRecord& record, Registry& registry);
     ~QuitOnSignals();
     QuitOnSignals(const QuitOnSignals&) = delete;
     QuitOnSignals& operator=(const QuitOnSignals&) = delete;
@@ -24,8 +33,11 @@ public:
     bool Installed() const { return installed_; }
 
 private:
+    QuitOnSignals(DialogFramework& framework, RecoveryRecord* record, Registry* registry);
+
     DialogFramework& framework_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::thread rescue_;
     bool installed_ = false;
 };
 

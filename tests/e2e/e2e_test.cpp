@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
@@ -212,6 +213,134 @@ TEST_F(EndToEndTest, TerminationSignalWhileAPageWaitsRestoresTheAutorunValue) {
     EXPECT_EQ(log.back(), "end");
     EXPECT_TRUE(JobKinds().empty());
     EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
+}
+
+// Ends that skip shutdown, and the recovery record in the state folder.
+
+// Shell that starts the program in the background, waits until the scripted
+// user has logged page `page`, runs `then` and waits for everything it
+// started; a program that hangs is killed after a minute. `then` has the program's pid in $pid, and
+// two helpers: `delivered` waits until no signal is pending for the program (two equal signals that
+// are pending at once merge into one); `hold` keeps the registry file locked
+// for a second, so that the first signal's unwinding is still writing the
+// value back when the next signal comes.
+std::string WhenPageWaits(const std::string& page, const std::string& then) {
+    return "db=\"${QUILLET_REGISTRY_DB:-" QUILLET_E2E_REGISTRY
+           "}\"; "
+           "delivered() { while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$pid/status; do :; done; }; "
+           "hold() { printf 'BEGIN EXCLUSIVE;\\n.shell touch held\\n.shell sleep 1\\nCOMMIT;\\n' "
+           "| sqlite3 \"$db\" & until [ -e held ]; do sleep 0.01; done; }; "
+           "\"$0\" & pid=$!; n=0; until grep -q '^page " +
+           page +
+           "' quillet-user.log 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " +
+           "(sleep 60 && kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!; " + then +
+           "; wait $pid; status=$?; kill $watchdog 2>/dev/null; wait; exit $status";
+}
+
+constexpr const char* kUpToTestPrint = "140 ok\n102 ok\n129 hold\n";
+constexpr const char* kRecordOfOne = "SM AutoRun=1\nPrinter=Tarvane_Nimbrel_K7\n";
+
+class AbruptEndTest : public EndToEndTest {
+protected:
+    void SetUp() override {
+        EndToEndTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        ASSERT_TRUE(state_.Ok());
+        ::setenv("XDG_STATE_HOME", state_.Path().c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
+
+    std::optional<std::string> Record() const {
+        const std::string path = state_.File("quillet/autorun-record");
+        return std::filesystem::exists(path) ? std::optional(ReadFile(path)) : std::nullopt;
+    }
+
+    TempDir state_{"quillet-state"};
+};
+
+struct EndCase {
+    const char* name;
+    const char* before;  // shell run before the program starts
+    const char* end;     // shell that ends the program while page 129 waits
+};
+
+class EveryEndTest : public AbruptEndTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(EveryEndTest, WritesTheSavedValueBackAndRemovesTheRecord) {
+    const EndCase& c = GetParam();
+    const auto log = RunProgram("File=firmware.bin", kUpToTestPrint,
+                                std::string(c.before) + WhenPageWaits("129", c.end));
+    ASSERT_EQ(LinesStartingWith(log, "page 129").size(), 1u) << result_.err;
+    EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1)) << result_.err;
+    EXPECT_EQ(Record(), std::nullopt);
+    EXPECT_TRUE(JobKinds().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, EveryEndTest,
+    ::testing::Values(
+        // A closed terminal: the shell's SIGHUP, then the kernel's.
+        EndCase{"HupHup", "", "hold; kill -HUP $pid; delivered; kill -HUP $pid"},
+        EndCase{"TermHup", "", "hold; kill -TERM $pid; delivered; kill -HUP $pid"},
+        EndCase{"IntInt", "", "hold; kill -INT $pid; delivered; kill -INT $pid"},
+        EndCase{"IntTermHup", "",
+                "hold; kill -INT $pid; delivered; kill -TERM $pid; kill -HUP $pid"},
+        // The display goes away: Qt's xcb back end ends the process by exit(1).
+        EndCase{"LostDisplay",
+                "Xvfb -displayfd 3 -nolisten tcp 3>display 2>/dev/null & xvfb=$!; n=0; "
+                "until [ -s display ] || [ $n -ge 100 ]; do sleep 0.1; n=$((n+1)); done; "
+                "export DISPLAY=:$(cat display) QT_QPA_PLATFORM=xcb; ",
+                "kill $xvfb"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct NextRunCase {
+    const char* name;
+    const char* script;
+    const char* around;
+    std::vector<std::string> jobs;
+};
+
+class NextRunTest : public AbruptEndTest, public ::testing::WithParamInterface<NextRunCase> {};
+
+TEST_P(NextRunTest, RestoresTheRecordOfAKilledRunFirst) {
+    // SIGKILL after the switch-off: nothing runs, the record stays.
+    RunProgram("File=firmware.bin", kUpToTestPrint, WhenPageWaits("129", "kill -KILL $pid"));
+    ASSERT_EQ(AutoRun(), std::optional<std::uint32_t>(0));
+    ASSERT_EQ(Record(), std::optional<std::string>(kRecordOfOne));
+
+    const NextRunCase& c = GetParam();
+    const auto log = RunProgram("File=firmware.bin", c.script, c.around);
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+    EXPECT_TRUE(LinesStartingWith(log, "unscripted").empty());
+    EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
+    EXPECT_EQ(Record(), std::nullopt);
+    EXPECT_EQ(JobKinds(), c.jobs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NextRuns, NextRunTest,
+    ::testing::Values(
+        // Before anything else: start-up that ends at once still restores.
+        NextRunCase{"ConfigurationError", "box ok\n", "rm quillet.txt; exec \"$0\"", {}},
+        // Otherwise the run would save the 0 as the user's value.
+        NextRunCase{"FullUpgrade",
+                    "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 ok\n",
+                    "exec \"$0\"",
+                    {"test-page", "download-mode", "firmware"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EndToEndTest, FifoAsConfigurationShowsTheConfigurationErrorAndDoesNotHang) {
+    const auto log =
+        RunProgram("File=firmware.bin", "box ok\n",
+                   "rm quillet.txt && mkfifo quillet.txt && exec timeout -k 5 30 \"$0\"");
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+    EXPECT_EQ(LinesStartingWith(log, "box"),
+              (std::vector<std::string>{
+                  "box|Firmware Upgrade|Unable to read initialization file quillet.txt"}));
+    EXPECT_TRUE(LinesStartingWith(log, "page ").empty());
+    EXPECT_TRUE(JobKinds().empty());
 }
 
 }  // namespace

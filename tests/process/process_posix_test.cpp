@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,21 +64,31 @@ constexpr fs::perms kExecutable = fs::perms::owner_all | fs::perms::group_read |
                                   fs::perms::group_exec | fs::perms::others_read |
                                   fs::perms::others_exec;
 
-TEST_F(PackageFolderTest, InstallerRunsInTheCurrentFolderWithTheEnvironment) {
+TEST_F(PackageFolderTest, InstallerRunsInTheCurrentFolderWithTheEnvironmentAndDefaultSignals) {
     ASSERT_EQ(::setenv("QUILLET_TEST_MARK", "from-the-wizard", 1), 0);
+    // An ignored signal stays ignored across exec unless the launcher resets it.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction pipeBefore = {};
+    ASSERT_EQ(::sigaction(SIGPIPE, &ignore, &pipeBefore), 0);
     WriteInstaller(
         "#!/bin/sh\npwd > started.tmp\necho \"$QUILLET_TEST_MARK\" >> started.tmp\n"
-        "mv started.tmp started\n",
+        "grep -E '^Sig(Ign|Blk)' /proc/self/status >> started.tmp\nmv started.tmp started\n",
         kExecutable);
     PosixProcessLauncher launcher;
     EXPECT_TRUE(launcher.StartProcess(kInstaller));
+    ::sigaction(SIGPIPE, &pipeBefore, nullptr);
     ASSERT_TRUE(WaitForFile("started", milliseconds(10000)));
     std::ifstream marker("started");
-    std::string folder, mark;
+    std::string folder, mark, ignored, blocked;
     std::getline(marker, folder);
     std::getline(marker, mark);
+    std::getline(marker, blocked);
+    std::getline(marker, ignored);
     EXPECT_EQ(fs::canonical(folder), fs::canonical(dir_.Path()));
     EXPECT_EQ(mark, "from-the-wizard");
+    EXPECT_EQ(blocked, "SigBlk:\t0000000000000000");
+    EXPECT_EQ(ignored, "SigIgn:\t0000000000000000");
     ::unsetenv("QUILLET_TEST_MARK");
 }
 
