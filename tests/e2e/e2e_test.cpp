@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <random>
@@ -66,9 +67,10 @@ protected:
         ASSERT_TRUE(cupsd_.Start(error)) << error;
         ASSERT_TRUE(folder_.Ok());
 
-        // The driver's key with its autorun value switched on.
-        std::remove(QUILLET_E2E_REGISTRY);
-        SqliteRegistry registry(QUILLET_E2E_REGISTRY);
+        // The driver's key with its autorun value switched on, in a registry
+        // file of this run's own, which the program finds by the variable.
+        ASSERT_EQ(::setenv("QUILLET_REGISTRY_DB", registryPath_.c_str(), 1), 0);
+        SqliteRegistry registry(registryPath_);
         ASSERT_TRUE(registry.CreateKey(kKeyPath));
         RegistryKey key = 0;
         ASSERT_TRUE(registry.OpenKey(kKeyPath, RegistryAccess::Write, key));
@@ -76,9 +78,10 @@ protected:
         ASSERT_TRUE(registry.SetValue(key, "SM AutoRun", REG_DWORD, one, sizeof one));
         registry.CloseKey(key);
 
-        // A firmware image of 1 MiB that no run could produce by chance.
+        // A firmware image that no run could produce by chance, three times
+        // an ordinary user's locked-memory limit of 8 MiB.
         std::mt19937 random(7);
-        firmware_.resize(1 << 20);
+        firmware_.resize(24 << 20);
         for (char& byte : firmware_) {
             byte = static_cast<char>(random());
         }
@@ -100,7 +103,7 @@ protected:
     }
 
     std::optional<std::uint32_t> AutoRun() {
-        SqliteRegistry registry(QUILLET_E2E_REGISTRY);
+        SqliteRegistry registry(registryPath_);
         RegistryKey key = 0;
         if (!registry.OpenKey(kKeyPath, RegistryAccess::QueryValue, key)) {
             return std::nullopt;
@@ -127,6 +130,7 @@ protected:
 
     PrivateCupsd cupsd_;
     TempDir folder_{"quillet-e2e"};
+    const std::string registryPath_ = folder_.File("registry.db");
     std::string firmware_;
     CommandResult result_;
 };
