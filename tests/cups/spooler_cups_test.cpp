@@ -11,6 +11,8 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <thread>
+#include <tuple>
 
 #include "platform/image_file_posix.h"
 #include "printer/commands.h"
@@ -28,9 +30,10 @@ using Calls = std::vector<std::string>;
 
 constexpr milliseconds kJobTimeout(60000);
 constexpr const char* kK7 = PrivateCupsd::kK7Queue;
-// IPP job-state values.
+// IPP job-state and printer-state values.
 constexpr int kJobCanceled = 7;
 constexpr int kJobCompleted = 9;
+constexpr int kQueueStopped = 5;
 
 // Forwards every call to the real spooler and records it, with "!" added
 // when the call failed; can cut a write short or fail the end of the
@@ -41,6 +44,7 @@ public:
 
     bool cutWriteShort = false;          // report one byte less than written
     bool failEndDoc = false;             // fail without finishing the document
+    std::function<void()> duringWrite;   // runs on another thread while the data is sent
     std::function<void()> beforeEndDoc;  // runs just before the end of the document
     Calls calls;
 
@@ -55,7 +59,9 @@ public:
     }
     bool WritePrinter(PrinterHandle handle, const void* data, std::uint32_t length,
                       std::uint32_t& written) override {
+        std::thread meanwhile(duringWrite ? duringWrite : [] {});
         const bool ok = real_.WritePrinter(handle, data, length, written);
+        meanwhile.join();
         if (ok && cutWriteShort && written > 0) {
             --written;
         }
@@ -109,7 +115,7 @@ class CupsSpoolerTest : public ::testing::Test {
 protected:
     void SetUp() override { StartScheduler(true); }
 
-    void StartScheduler(bool withStandardQueues) {
+    void StartScheduler(bool withStandardQueues, JobHistory history = JobHistory::Kept) {
         const std::string missing = PrivateCupsd::Missing();
         if (!missing.empty()) {
             ASSERT_FALSE(PrivateCupsd::Required())
@@ -117,7 +123,7 @@ protected:
             GTEST_SKIP() << "CUPS scheduler tests need cupsd: " << missing;
         }
         std::string error;
-        ASSERT_TRUE(cupsd_.Start(error, withStandardQueues)) << error;
+        ASSERT_TRUE(cupsd_.Start(error, withStandardQueues, history)) << error;
     }
 
     // Proves that nothing else reached the printer: a test page sent now
@@ -136,7 +142,19 @@ protected:
     PrivateCupsd cupsd_;
 };
 
-TEST_F(CupsSpoolerTest, CommandsArriveAtThePrinterAsExactlyFiveAndEightBytes) {
+// Under both ways a scheduler may keep ended jobs.
+class EachJobHistoryTest : public CupsSpoolerTest,
+                           public ::testing::WithParamInterface<JobHistory> {
+protected:
+    void SetUp() override { StartScheduler(true, GetParam()); }
+};
+
+std::string Name(JobHistory history) {
+    return history == JobHistory::Kept ? "HistoryKept" : "HistoryPurged";
+}
+
+// A job that printed and was purged at once still counts as printed.
+TEST_P(EachJobHistoryTest, CommandsArriveAtThePrinterAsExactlyFiveAndEightBytes) {
     CupsSpooler spooler;
     Wizard wizard(spooler);
     EXPECT_EQ(wizard.Send(kK7, TestPrintCommand), 1);
@@ -152,6 +170,40 @@ TEST_F(CupsSpoolerTest, CommandsArriveAtThePrinterAsExactlyFiveAndEightBytes) {
     EXPECT_EQ(jobs[1].bytes, 8u);
     EXPECT_EQ(jobs[1].head, "1b2a6b3733343250");
 }
+
+TEST_P(EachJobHistoryTest, QueueStoppedByAPrinterFaultRefusesRetryUntilEnabledAgain) {
+    // A printer that never answers: the backend gives up, and under CUPS'
+    // default error policy the scheduler stops the queue.
+    std::string error;
+    ASSERT_TRUE(
+        cupsd_.RunClient({"lpadmin", "-p", kK7, "-v", "socket://127.0.0.1:9/?contimeout=1"}, error))
+        << error;
+    CupsSpooler real;
+    FaultySpooler spooler(real);
+    Wizard wizard(spooler);
+    ASSERT_EQ(wizard.Send(kK7, TestPrintCommand), 1);
+    ASSERT_TRUE(cupsd_.WaitForQueueState(kK7, kQueueStopped, kJobTimeout)) << cupsd_.ErrorLog();
+
+    spooler.calls.clear();
+    EXPECT_EQ(wizard.Send(kK7, TestPrintCommand), 0);
+    EXPECT_EQ(spooler.calls, (Calls{"OpenPrinter", "StartDocPrinter!", "ClosePrinter"}));
+
+    // The printer answers again and the queue is enabled: Retry prints, after
+    // the test page the fault had parked.
+    ASSERT_TRUE(cupsd_.RunClient({"lpadmin", "-p", kK7, "-v", cupsd_.EmulatorUri()}, error))
+        << error;
+    ASSERT_TRUE(cupsd_.RunClient({"cupsenable", kK7}, error)) << error;
+    EXPECT_EQ(wizard.Send(kK7, TestPrintCommand), 1);
+    ASSERT_TRUE(cupsd_.WaitForEmulatedJobs(2, kJobTimeout)) << cupsd_.ErrorLog();
+    ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
+    const auto jobs = cupsd_.EmulatedJobs();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[1].kind, "test-page");
+}
+
+INSTANTIATE_TEST_SUITE_P(Scheduler, EachJobHistoryTest,
+                         ::testing::Values(JobHistory::Kept, JobHistory::Purged),
+                         [](const auto& info) { return Name(info.param); });
 
 TEST_F(CupsSpoolerTest, RetryMakesTwoSeparateJobs) {
     CupsSpooler spooler;
@@ -217,6 +269,7 @@ struct CutJobCase {
     bool cutWriteShort;
     bool failEndDoc;
     bool cancelBeforeEndDoc;  // someone cancels the job just before it is ended
+    bool holdEveryJob;        // the queue holds every job until someone releases it
     Calls expectedCalls;
 };
 
@@ -224,14 +277,24 @@ void PrintTo(const CutJobCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class CutJobTest : public CupsSpoolerTest, public ::testing::WithParamInterface<CutJobCase> {};
+class CutJobTest : public CupsSpoolerTest,
+                   public ::testing::WithParamInterface<std::tuple<CutJobCase, JobHistory>> {
+protected:
+    void SetUp() override { StartScheduler(true, std::get<1>(GetParam())); }
+};
 
 TEST_P(CutJobTest, NothingOfTheJobReachesThePrinter) {
-    const CutJobCase& c = GetParam();
+    const CutJobCase& c = std::get<0>(GetParam());
     CupsSpooler real;
     FaultySpooler spooler(real);
     spooler.cutWriteShort = c.cutWriteShort;
     spooler.failEndDoc = c.failEndDoc;
+    std::string error;
+    if (c.holdEveryJob) {
+        ASSERT_TRUE(cupsd_.RunClient(
+            {"lpadmin", "-p", kK7, "-o", "job-hold-until-default=indefinite"}, error))
+            << error;
+    }
     if (c.cancelBeforeEndDoc) {
         spooler.beforeEndDoc = [this] {
             std::string error;
@@ -245,9 +308,16 @@ TEST_P(CutJobTest, NothingOfTheJobReachesThePrinter) {
     EXPECT_EQ(spooler.calls, c.expectedCalls);
 
     ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
-    const auto jobs = cupsd_.Jobs(kK7, "all");
-    ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(jobs[0].state, kJobCanceled);
+    if (std::get<1>(GetParam()) == JobHistory::Kept) {
+        const auto jobs = cupsd_.Jobs(kK7, "all");
+        ASSERT_EQ(jobs.size(), 1u);
+        EXPECT_EQ(jobs[0].state, kJobCanceled);
+    }
+    if (c.holdEveryJob) {
+        ASSERT_TRUE(
+            cupsd_.RunClient({"lpadmin", "-p", kK7, "-o", "job-hold-until-default=no-hold"}, error))
+            << error;
+    }
     ExpectNextPrinterJobIsTheTestPage(0);
 }
 
@@ -258,11 +328,46 @@ const Calls kUnfinished = {"OpenPrinter",    "StartDocPrinter", "StartPagePrinte
 
 INSTANTIATE_TEST_SUITE_P(
     FailurePaths, CutJobTest,
-    ::testing::Values(CutJobCase{"WriteCutShort", true, false, false, kCutShort},
-                      CutJobCase{"DocumentNeverFinished", false, true, false, kUnfinished},
-                      CutJobCase{"JobCancelledBeforeTheDocumentIsFinished", false, false, true,
-                                 kUnfinished}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Combine(::testing::Values(CutJobCase{"WriteCutShort", true, false, false, false,
+                                                    kCutShort},
+                                         CutJobCase{"DocumentNeverFinished", false, true, false,
+                                                    false, kUnfinished},
+                                         CutJobCase{"JobCancelledBeforeTheDocumentIsFinished",
+                                                    false, false, true, false, kUnfinished},
+                                         CutJobCase{"JobHeldAtTheEndOfTheDocument", false, false,
+                                                    false, true, kUnfinished}),
+                       ::testing::Values(JobHistory::Kept, JobHistory::Purged)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + Name(std::get<1>(info.param));
+    });
+
+TEST_F(CupsSpoolerTest, QueueStoppedDuringA256MiBImageTransferCancelsTheImage) {
+    const std::string imagePath = (cupsd_.Folder() / "firmware.bin").string();
+    {
+        std::ofstream out(imagePath, std::ios::binary);
+        const std::string mebibyte(1 << 20, 'F');
+        for (int i = 0; i < 256; ++i) {
+            out << mebibyte;
+        }
+    }
+    CupsSpooler real;
+    FaultySpooler spooler(real);
+    spooler.duringWrite = [this] {
+        std::string error;
+        EXPECT_TRUE(cupsd_.RunClient({"cupsdisable", kK7}, error)) << error;
+    };
+    Wizard wizard(spooler);
+    EXPECT_EQ(wizard.app.SendImageFile(kK7, imagePath), 0);
+
+    // Nothing was parked: enabling the queue prints no part of the image.
+    std::string error;
+    ASSERT_TRUE(cupsd_.RunClient({"cupsenable", kK7}, error)) << error;
+    ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
+    const auto jobs = cupsd_.Jobs(kK7, "all");
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].state, kJobCanceled);
+    ExpectNextPrinterJobIsTheTestPage(0);
+}
 
 TEST_F(CupsSpoolerTest, HandleClosedWithoutEndingTheJobCancelsIt) {
     CupsSpooler spooler;
