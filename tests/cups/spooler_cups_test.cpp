@@ -3,8 +3,11 @@
 
 #include "platform/spooler_cups.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +24,7 @@
 #include "tests/doubles/first_pages.h"
 #include "tests/fixtures/private_cupsd.h"
 #include "tests/fixtures/sha256.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
@@ -414,6 +418,32 @@ INSTANTIATE_TEST_SUITE_P(Queues, UnavailableQueueTest,
                          ::testing::Values(UnavailableQueueCase{"Stopped", "cupsdisable"},
                                            UnavailableQueueCase{"Rejecting", "cupsreject"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A writer that opens the image after it was opened, or any change to it,
+// spoils the read; where no lease is granted, only the change shows.
+TEST(PosixImageFiles, ImageWrittenOrChangedAfterTheOpenReadsAsNothing) {
+    TempDir folder("quillet-image");
+    const std::string path = folder.File("firmware.bin");
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"unchanged", [] {}},
+        {"opened for writing",
+         [&] { ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)); }},
+        {"touched", [&] { ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0); }},
+        {"mode changed", [&] { ::chmod(path.c_str(), 0640); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        std::ofstream(path, std::ios::binary) << "image";
+        PosixImageFiles files;
+        FileHandle file = 0;
+        ASSERT_TRUE(files.OpenFile(path, file));
+        std::this_thread::sleep_for(milliseconds(10));  // past the file system's time stamp
+        change();
+        char block[5];
+        EXPECT_EQ(files.ReadFile(file, block, 5), std::string(name) == "unchanged" ? 5u : 0u);
+        files.CloseFile(file);
+    }
+}
 
 TEST_F(CupsSpoolerTest, UnknownNameFailsAtOpenWithoutAJob) {
     CupsSpooler real;
