@@ -33,7 +33,7 @@ struct PlatformServices {
 // accepted: the welcome page, then the printer-selection page, in which the
 // rest of the wizard runs nested.
 class FirstPages {
-  public:
+public:
     virtual ~FirstPages() = default;
     // Returns the end code of the page's modal run: 1 (OK), 2 (Cancel) or -1.
     virtual int RunWelcomePage(UpgradeApp& app) = 0;
@@ -54,7 +54,7 @@ enum TextOffset : int {
 };
 
 class UpgradeApp {
-  public:
+public:
     UpgradeApp(PlatformServices services, FirstPages& firstPages,
                const MessageCatalog& catalog = MessageCatalog::Builtin());
     UpgradeApp(const UpgradeApp&) = delete;
@@ -82,6 +82,10 @@ class UpgradeApp {
     // the file cannot be read whole into memory.
     int SendImageFile(const std::string& printerName, const std::string& path);
 
+    // Whether SendImageFile could open the file and send its size: 1 when it
+    // opens and holds 1 byte to 4 GiB - 1, 0 otherwise. Nothing is read.
+    int CheckImageFile(const std::string& path);
+
     // Saves the driver's "SM AutoRun" value for TargetPrinter in SavedAutoRun
     // as 0 or 1, 1 whenever it cannot be read.
     void ReadAutoRun();
@@ -105,7 +109,7 @@ class UpgradeApp {
     std::int32_t LanguageBase = 0;
     std::string TargetPrinter;
 
-  private:
+private:
     PlatformServices services_;
     FirstPages& firstPages_;
     const MessageCatalog& catalog_;

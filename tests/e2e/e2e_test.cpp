@@ -2,11 +2,15 @@
 // with "quillet.txt" and a firmware image, against a private scheduler whose
 // K7 queue feeds the emulated printer, with the driver's key in its registry
 // file. Checks what the printer received and the autorun value afterwards.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -174,23 +178,62 @@ TEST_F(EndToEndTest, CommandLineArgumentsChangeNothing) {
     EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
 }
 
-TEST_F(EndToEndTest, MissingImageShowsMessageFourEndsAndRestoresTheAutorunValue) {
-    const auto log =
-        RunProgram("File=no-such-image.bin", "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\nbox ok\n");
+// An image that could never be sent is found out on the waiting page's OK,
+// before the download-mode command: the printer is never left waiting.
+struct UnusableImageCase {
+    const char* name;
+    const char* imageLine;
+    std::function<void(const TempDir& folder)> prepare;
+    bool heldOpenByAWriter = false;  // another program is still writing firmware.bin
+    friend void PrintTo(const UnusableImageCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class UnusableImageTest : public EndToEndTest,
+                          public ::testing::WithParamInterface<UnusableImageCase> {};
+
+TEST_P(UnusableImageTest, MessageFourOnTheWaitingPageAndNoDownloadMode) {
+    if (GetParam().prepare) {
+        GetParam().prepare(folder_);
+    }
+    const int writer = GetParam().heldOpenByAWriter
+                           ? ::open(folder_.File("firmware.bin").c_str(), O_WRONLY | O_CLOEXEC)
+                           : -1;
+    ASSERT_EQ(writer >= 0, GetParam().heldOpenByAWriter);
+    const auto log = RunProgram(GetParam().imageLine, "140 ok\n102 ok\n129 ok\n130 ok\nbox ok\n");
+    if (writer >= 0) {
+        ::close(writer);
+    }
     ASSERT_EQ(result_.exitStatus, 0) << result_.err;
-    const auto boxes = LinesStartingWith(log, "box");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "box|quillet|An error occurred trying to send the upgrade to the printer.");
-    // The download page never waits for the user, the completion page never opens.
+    EXPECT_EQ(LinesStartingWith(log, "box"),
+              std::vector<std::string>{
+                  "box|quillet|An error occurred trying to send the upgrade to the printer."});
     const auto pages = LinesStartingWith(log, "page ");
-    ASSERT_EQ(pages.size(), 5u);
-    EXPECT_EQ(pages.back().rfind("page 132|", 0), 0u);
+    ASSERT_EQ(pages.size(), 4u);
+    EXPECT_EQ(pages.back().rfind("page 130|", 0), 0u);
     EXPECT_TRUE(LinesStartingWith(log, "unscripted").empty());
     EXPECT_EQ(log.back(), "end");
 
-    EXPECT_EQ(JobKinds(), (std::vector<std::string>{"test-page", "download-mode"}));
+    EXPECT_EQ(JobKinds(), std::vector<std::string>{"test-page"});
     EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, UnusableImageTest,
+    ::testing::Values(
+        UnusableImageCase{"Missing", "File=no-such-image.bin", nullptr},
+        UnusableImageCase{"Empty", "File=empty.bin",
+                          [](const TempDir& f) { std::ofstream(f.File("empty.bin")); }},
+        UnusableImageCase{"Folder", "File=folder",
+                          [](const TempDir& f) { ::mkdir(f.File("folder").c_str(), 0700); }},
+        UnusableImageCase{"Fifo", "File=fifo",
+                          [](const TempDir& f) { ::mkfifo(f.File("fifo").c_str(), 0600); }},
+        UnusableImageCase{"FourGibibytes", "File=huge.bin",
+                          [](const TempDir& f) {
+                              std::ofstream(f.File("huge.bin"));
+                              ::truncate(f.File("huge.bin").c_str(), off_t{1} << 32);
+                          }},
+        UnusableImageCase{"HeldOpenByAWriter", "File=firmware.bin", nullptr, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EndToEndTest, CancelAfterTheSelectionPageSendsNothingAndRestoresTheAutorunValue) {
     const auto log = RunProgram("File=firmware.bin", "140 ok\n102 ok\n129 cancel\n");
