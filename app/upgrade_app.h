@@ -88,6 +88,10 @@ public:
     // the file cannot be read whole into memory.
     int SendImageFile(const std::string& printerName, const std::string& path);
 
+    // Whether SendImageFile could open the file and send its size: 1 when it
+    // opens and holds 1 byte to 4 GiB - 1, 0 otherwise. Nothing is read.
+    int CheckImageFile(const std::string& path);
+
     // Saves the driver's "SM AutoRun" value for TargetPrinter in SavedAutoRun
     // as 0 or 1, 1 whenever it cannot be read.
     void ReadAutoRun();

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,10 @@ int Descriptor(FileHandle file) {
     return static_cast<int>(file) - 1;
 }
 
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 }  // namespace
 
 bool PosixImageFiles::OpenFile(const std::string& path, FileHandle& file) {
@@ -28,8 +31,20 @@ bool PosixImageFiles::OpenFile(const std::string& path, FileHandle& file) {
     if (fd < 0) {
         return false;
     }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    // The kernel grants a read lease only while nobody has the file open for
+    // writing (EAGAIN otherwise), and only to its owner or a caller with
+    // CAP_LEASE. A writer that opens the file later breaks the lease; with
+    // no owner set, that break sends no signal (SIGIO would end the program)
+    // and shows only in F_GETLEASE.
+    OpenImage image;
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        image.leased = true;
+        ::fcntl(fd, F_SETOWN, 0);
+    } else if (errno == EAGAIN) {
+        ::close(fd);
+        return false;
+    }
+    if (::fstat(fd, &image.status) != 0 || !S_ISREG(image.status.st_mode)) {
         ::close(fd);
         return false;
     }
@@ -39,6 +54,7 @@ bool PosixImageFiles::OpenFile(const std::string& path, FileHandle& file) {
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file = static_cast<FileHandle>(fd) + 1;
+    open_[file] = image;
     return true;
 }
 
@@ -62,15 +78,11 @@ bool PosixImageFiles::LockBlock(void* block, std::size_t size) {
     if (::mlock(block, size) == 0) {
         return true;
     }
-    if (errno != ENOMEM && errno != EPERM) {
-        return false;
-    }
-    struct rlimit limit {};
-    if (::getrlimit(RLIMIT_MEMLOCK, &limit) != 0 || limit.rlim_cur == limit.rlim_max) {
-        return false;
-    }
-    limit.rlim_cur = limit.rlim_max;
-    return ::setrlimit(RLIMIT_MEMLOCK, &limit) == 0 && ::mlock(block, size) == 0;
+    // An ordinary user's locked-memory limit (8 MiB on Debian) is far below
+    // an image's size: go on with the block unlocked rather than fail after
+    // the printer is already in download mode. The limit is left as it is,
+    // so that nothing started later inherits a raised one.
+    return errno == ENOMEM || errno == EPERM;
 }
 
 void PosixImageFiles::UnlockBlock(void* block, std::size_t size) {
@@ -92,10 +104,32 @@ std::uint32_t PosixImageFiles::ReadFile(FileHandle file, void* block, std::uint3
         }
         total += static_cast<std::uint32_t>(got);
     }
+
+    // A file that someone opened for writing, or changed, since it was
+    // opened may have been read half old, half new: nothing of it counts.
+    const auto found = open_.find(file);
+    struct stat now {};
+    if (found == open_.end() || ::fstat(Descriptor(file), &now) != 0) {
+        return 0;
+    }
+    const struct stat& then = found->second.status;
+    const bool leaseBroken =
+        found->second.leased && ::fcntl(Descriptor(file), F_GETLEASE) != F_RDLCK;
+    if (leaseBroken || now.st_size != then.st_size || !SameTime(now.st_mtim, then.st_mtim) ||
+        !SameTime(now.st_ctim, then.st_ctim)) {
+        return 0;
+    }
     return total;
 }
 
 void PosixImageFiles::CloseFile(FileHandle file) {
+    const auto found = open_.find(file);
+    if (found != open_.end()) {
+        if (found->second.leased) {
+            ::fcntl(Descriptor(file), F_SETLEASE, F_UNLCK);
+        }
+        open_.erase(found);
+    }
     ::close(Descriptor(file));
 }
 

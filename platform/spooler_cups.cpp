@@ -72,22 +72,18 @@ ipp_t* PrinterRequest(ipp_op_t operation, const std::string& printerName) {
     return request;
 }
 
-// False when the job was cancelled or aborted, or cannot be asked about.
-bool JobStillPrintable(http_t* http, int jobId) {
-    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                     "/jobs/%d", jobId);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
+// The queue's printer-state; stopped also when it cannot be asked.
+int QueueState(http_t* http, const std::string& printerName) {
+    ipp_t* request = PrinterRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, printerName);
+    if (request == nullptr) {
+        return IPP_PSTATE_STOPPED;
+    }
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-                 "job-state");
-    Response response(Ask(http, request));
+                 "printer-state");
+    Response printer(Ask(http, request));
     ipp_attribute_t* state =
-        response ? ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM) : nullptr;
-    return state != nullptr && ippGetInteger(state, 0) != IPP_JSTATE_CANCELED &&
-           ippGetInteger(state, 0) != IPP_JSTATE_ABORTED;
+        printer ? ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM) : nullptr;
+    return state != nullptr ? ippGetInteger(state, 0) : IPP_PSTATE_STOPPED;
 }
 
 }  // namespace
@@ -249,13 +245,28 @@ bool CupsSpooler::EndDocPrinter(PrinterHandle handle) {
     if (!queue->StartDocument()) {
         return false;
     }
-    // On failure the job stays unfinished, and closing the handle cancels it.
-    if (!Succeeded(cupsFinishDocument(queue->http, queue->name.c_str()))) {
+    // Finishes the Send-Document request, as cupsFinishDocument does, but
+    // keeps the answer: it holds the job's state at the moment the scheduler
+    // took the document. The job is not asked about afterwards, since a
+    // scheduler that keeps no job history may already have purged it once
+    // printed. On failure the job stays unfinished, and closing the handle
+    // cancels it.
+    const std::string resource = "/printers/" + queue->name;
+    Response finished(cupsGetResponse(queue->http, resource.c_str()));
+    if (!finished || !Succeeded(ippGetStatusCode(finished.get()))) {
         return false;
     }
-    // The scheduler takes the document even for a job that someone cancelled
-    // meanwhile; such a job never reaches the printer, so it has not ended.
-    if (!JobStillPrintable(queue->http, queue->jobId)) {
+    ipp_attribute_t* state = ippFindAttribute(finished.get(), "job-state", IPP_TAG_ENUM);
+    const int jobState = state != nullptr ? ippGetInteger(state, 0) : 0;
+    // Someone cancelled the job meanwhile: it never reaches the printer.
+    if (jobState == IPP_JSTATE_CANCELED || jobState == IPP_JSTATE_ABORTED) {
+        return false;
+    }
+    // A held job, or a job in a stopped queue, would print at some later,
+    // unexpected moment; like StartDocPrinter, refuse to leave it parked.
+    if (jobState == 0 || jobState == IPP_JSTATE_HELD ||
+        QueueState(queue->http, queue->name) == IPP_PSTATE_STOPPED) {
+        queue->Cancel();
         return false;
     }
     queue->state = JobState::Ended;

@@ -25,6 +25,8 @@ namespace quillet {
 // Beyond the interface's contract: StartDocPrinter fails for a queue that is
 // stopped or rejects jobs, since the user is about to watch the printer act
 // on the job and a parked job would print at some later, unexpected moment.
+// For the same reason EndDocPrinter fails, and cancels the job, when at the
+// end of the document the job is held or its queue is stopped.
 // Only the data type "RAW" is accepted. libcups never prompts for a password
 // on the terminal: a scheduler that wants one refuses the request instead.
 class CupsSpooler : public Spooler {

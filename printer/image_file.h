@@ -11,11 +11,12 @@ namespace quillet {
 using FileHandle = std::uintptr_t;  // 0 is never a valid handle
 
 class ImageFiles {
-  public:
+public:
     virtual ~ImageFiles() = default;
 
     // Opens an existing regular file for sequential reading; others may read
-    // it meanwhile. False when it cannot be opened, with nothing to close.
+    // it meanwhile, but a file that another process holds open for writing
+    // is not opened. False when it cannot be opened, with nothing to close.
     virtual bool OpenFile(const std::string& path, FileHandle& file) = 0;
 
     // The file's full size in bytes.
@@ -25,12 +26,14 @@ class ImageFiles {
     // A block of size 0 is never obtained.
     virtual void* AllocateBlock(std::size_t size) = 0;
 
-    // Locks the block's pages in physical memory. False when they cannot be.
+    // Locks the block's pages in physical memory. A back end may leave them
+    // unlocked where the platform's limits do not allow it; false on an error.
     virtual bool LockBlock(void* block, std::size_t size) = 0;
     virtual void UnlockBlock(void* block, std::size_t size) = 0;
 
     // Reads up to `size` bytes from the start of the file into the block and
-    // returns how many arrived. A read error counts what arrived before it.
+    // returns how many arrived. A read error counts what arrived before it;
+    // a file written to since it was opened counts as nothing read.
     virtual std::uint32_t ReadFile(FileHandle file, void* block, std::uint32_t size) = 0;
 
     virtual void CloseFile(FileHandle file) = 0;

@@ -10,7 +10,7 @@ namespace quillet {
 namespace {
 
 class OpenFile {
-  public:
+public:
     OpenFile(ImageFiles& files, FileHandle file) : files_(files), file_(file) {}
     ~OpenFile() { Close(); }
     OpenFile(const OpenFile&) = delete;
@@ -24,26 +24,37 @@ class OpenFile {
         }
     }
 
-  private:
+private:
     ImageFiles& files_;
     FileHandle file_;
 };
 
 class MemoryBlock {
-  public:
+public:
     MemoryBlock(ImageFiles& files, void* block, std::size_t size)
         : files_(files), block_(block), size_(size) {}
     ~MemoryBlock() { files_.ReleaseBlock(block_, size_); }
     MemoryBlock(const MemoryBlock&) = delete;
     MemoryBlock& operator=(const MemoryBlock&) = delete;
 
-  private:
+private:
     ImageFiles& files_;
     void* block_;
     std::size_t size_;
 };
 
 }  // namespace
+
+int UpgradeApp::CheckImageFile(const std::string& path) {
+    ImageFiles& files = services_.imageFiles;
+    FileHandle handle = 0;
+    if (!files.OpenFile(path, handle)) {
+        return 0;
+    }
+    OpenFile file(files, handle);
+    const std::uint64_t size = files.FileSize(handle);
+    return size > 0 && size <= std::numeric_limits<std::uint32_t>::max() ? 1 : 0;
+}
 
 int UpgradeApp::SendImageFile(const std::string& printerName, const std::string& path) {
     ImageFiles& files = services_.imageFiles;

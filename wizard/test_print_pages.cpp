@@ -30,7 +30,14 @@ void TestPrintReadyPage::OnOK() {
 void TestPrintWaitPage::OnOK() {
     DialogPage::OnOK();
     DownloadReadyPage next(Context());
-    if (!SendCommand(App(), PrepareUpgradeCommand)) {
+    // Once in download mode the printer waits for an image until it is
+    // switched off, so an image that could never be sent stops the run here.
+    UpgradeApp& app = App();
+    if (!app.CheckImageFile(app.ImagePaths[0])) {
+        ShowError(kTextImageSendFailed);
+        return;
+    }
+    if (!SendCommand(app, PrepareUpgradeCommand)) {
         ShowError(kTextPrepareUpgradeFailed);
         return;
     }

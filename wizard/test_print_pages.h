@@ -15,8 +15,9 @@ public:
     void OnOK() override;
 };
 
-// Retry sends the test print again and stays; OK sends the download-mode
-// command and, when the spooler took it, runs the download-ready page.
+// Retry sends the test print again and stays; OK checks that the image can
+// be sent, then sends the download-mode command and, when the spooler took
+// it, runs the download-ready page.
 class TestPrintWaitPage : public WizardPage {
 public:
     static constexpr int kDialogId = 130;

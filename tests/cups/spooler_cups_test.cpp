@@ -3,13 +3,19 @@
 
 #include "platform/spooler_cups.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <random>
+#include <thread>
+#include <tuple>
 
 #include "platform/image_file_posix.h"
 #include "printer/commands.h"
@@ -18,6 +24,7 @@
 #include "tests/doubles/first_pages.h"
 #include "tests/fixtures/private_cupsd.h"
 #include "tests/fixtures/sha256.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
@@ -27,9 +34,10 @@ using Calls = std::vector<std::string>;
 
 constexpr milliseconds kJobTimeout(60000);
 constexpr const char* kK7 = PrivateCupsd::kK7Queue;
-// IPP job-state values.
+// IPP job-state and printer-state values.
 constexpr int kJobCanceled = 7;
 constexpr int kJobCompleted = 9;
+constexpr int kQueueStopped = 5;
 
 // Forwards every call to the real spooler and records it, with "!" added
 // when the call failed; can cut a write short or fail the end of the
@@ -40,6 +48,7 @@ public:
 
     bool cutWriteShort = false;          // report one byte less than written
     bool failEndDoc = false;             // fail without finishing the document
+    std::function<void()> duringWrite;   // runs on another thread while the data is sent
     std::function<void()> beforeEndDoc;  // runs just before the end of the document
     Calls calls;
 
@@ -54,7 +63,9 @@ public:
     }
     bool WritePrinter(PrinterHandle handle, const void* data, std::uint32_t length,
                       std::uint32_t& written) override {
+        std::thread meanwhile(duringWrite ? duringWrite : [] {});
         const bool ok = real_.WritePrinter(handle, data, length, written);
+        meanwhile.join();
         if (ok && cutWriteShort && written > 0) {
             --written;
         }
@@ -108,7 +119,7 @@ class CupsSpoolerTest : public ::testing::Test {
 protected:
     void SetUp() override { StartScheduler(true); }
 
-    void StartScheduler(bool withStandardQueues) {
+    void StartScheduler(bool withStandardQueues, JobHistory history = JobHistory::Kept) {
         const std::string missing = PrivateCupsd::Missing();
         if (!missing.empty()) {
             ASSERT_FALSE(PrivateCupsd::Required())
@@ -116,7 +127,7 @@ protected:
             GTEST_SKIP() << "CUPS scheduler tests need cupsd: " << missing;
         }
         std::string error;
-        ASSERT_TRUE(cupsd_.Start(error, withStandardQueues)) << error;
+        ASSERT_TRUE(cupsd_.Start(error, withStandardQueues, history)) << error;
     }
 
     // Proves that nothing else reached the printer: a test page sent now
@@ -135,7 +146,19 @@ protected:
     PrivateCupsd cupsd_;
 };
 
-TEST_F(CupsSpoolerTest, CommandsArriveAtThePrinterAsExactlyFiveAndEightBytes) {
+// Under both ways a scheduler may keep ended jobs.
+class EachJobHistoryTest : public CupsSpoolerTest,
+                           public ::testing::WithParamInterface<JobHistory> {
+protected:
+    void SetUp() override { StartScheduler(true, GetParam()); }
+};
+
+std::string Name(JobHistory history) {
+    return history == JobHistory::Kept ? "HistoryKept" : "HistoryPurged";
+}
+
+// A job that printed and was purged at once still counts as printed.
+TEST_P(EachJobHistoryTest, CommandsArriveAtThePrinterAsExactlyFiveAndEightBytes) {
     CupsSpooler spooler;
     Wizard wizard(spooler);
     EXPECT_EQ(wizard.Send(kK7, TestPrintCommand), 1);
@@ -152,6 +175,40 @@ TEST_F(CupsSpoolerTest, CommandsArriveAtThePrinterAsExactlyFiveAndEightBytes) {
     EXPECT_EQ(jobs[1].head, "1b2a6b3733343250");
 }
 
+TEST_P(EachJobHistoryTest, QueueStoppedByAPrinterFaultRefusesRetryUntilEnabledAgain) {
+    // A printer that never answers: the backend gives up, and under CUPS'
+    // default error policy the scheduler stops the queue.
+    std::string error;
+    ASSERT_TRUE(
+        cupsd_.RunClient({"lpadmin", "-p", kK7, "-v", "socket://127.0.0.1:9/?contimeout=1"}, error))
+        << error;
+    CupsSpooler real;
+    FaultySpooler spooler(real);
+    Wizard wizard(spooler);
+    ASSERT_EQ(wizard.Send(kK7, TestPrintCommand), 1);
+    ASSERT_TRUE(cupsd_.WaitForQueueState(kK7, kQueueStopped, kJobTimeout)) << cupsd_.ErrorLog();
+
+    spooler.calls.clear();
+    EXPECT_EQ(wizard.Send(kK7, TestPrintCommand), 0);
+    EXPECT_EQ(spooler.calls, (Calls{"OpenPrinter", "StartDocPrinter!", "ClosePrinter"}));
+
+    // The printer answers again and the queue is enabled: Retry prints, after
+    // the test page the fault had parked.
+    ASSERT_TRUE(cupsd_.RunClient({"lpadmin", "-p", kK7, "-v", cupsd_.EmulatorUri()}, error))
+        << error;
+    ASSERT_TRUE(cupsd_.RunClient({"cupsenable", kK7}, error)) << error;
+    EXPECT_EQ(wizard.Send(kK7, TestPrintCommand), 1);
+    ASSERT_TRUE(cupsd_.WaitForEmulatedJobs(2, kJobTimeout)) << cupsd_.ErrorLog();
+    ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
+    const auto jobs = cupsd_.EmulatedJobs();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[1].kind, "test-page");
+}
+
+INSTANTIATE_TEST_SUITE_P(Scheduler, EachJobHistoryTest,
+                         ::testing::Values(JobHistory::Kept, JobHistory::Purged),
+                         [](const auto& info) { return Name(info.param); });
+
 TEST_F(CupsSpoolerTest, RetryMakesTwoSeparateJobs) {
     CupsSpooler spooler;
     Wizard wizard(spooler);
@@ -165,9 +222,11 @@ TEST_F(CupsSpoolerTest, RetryMakesTwoSeparateJobs) {
     }
 }
 
-TEST_F(CupsSpoolerTest, ImageOf64MiBArrivesByteForByteAsOneJobTitledMyDocument) {
+// Also run as an ordinary user (tests/cups/CMakeLists.txt), whose 8 MiB
+// locked-memory limit is far below the image.
+TEST_F(CupsSpoolerTest, ImageOf24MiBArrivesByteForByteAsOneJobTitledMyDocument) {
     const std::string imagePath = (cupsd_.Folder() / "firmware.bin").string();
-    std::string image(64u << 20, '\0');
+    std::string image(24u << 20, '\0');
     std::mt19937 random(7342);
     for (char& byte : image) {
         byte = static_cast<char>(random());
@@ -175,11 +234,20 @@ TEST_F(CupsSpoolerTest, ImageOf64MiBArrivesByteForByteAsOneJobTitledMyDocument) 
     std::ofstream(imagePath, std::ios::binary)
         .write(image.data(), static_cast<std::streamsize>(image.size()));
     const std::string expectedSha = Sha256::Of(image.data(), image.size());
+    // A soft limit below the hard one: the transfer must not raise it, or
+    // the driver installer started later would inherit the raised limit.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_MEMLOCK, &limit), 0);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 4u << 20);
+    ASSERT_EQ(::setrlimit(RLIMIT_MEMLOCK, &limit), 0);
 
     CupsSpooler spooler;
     Wizard wizard(spooler);
     ASSERT_EQ(wizard.Send(kK7, PrepareUpgradeCommand), 1);
     EXPECT_EQ(wizard.app.SendImageFile(kK7, imagePath), 1);
+    rlimit after{};
+    ASSERT_EQ(::getrlimit(RLIMIT_MEMLOCK, &after), 0);
+    EXPECT_EQ(after.rlim_cur, limit.rlim_cur);
 
     ASSERT_TRUE(cupsd_.WaitForEmulatedJobs(2, kJobTimeout)) << cupsd_.ErrorLog();
     ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
@@ -205,6 +273,7 @@ struct CutJobCase {
     bool cutWriteShort;
     bool failEndDoc;
     bool cancelBeforeEndDoc;  // someone cancels the job just before it is ended
+    bool holdEveryJob;        // the queue holds every job until someone releases it
     Calls expectedCalls;
 };
 
@@ -212,14 +281,24 @@ void PrintTo(const CutJobCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class CutJobTest : public CupsSpoolerTest, public ::testing::WithParamInterface<CutJobCase> {};
+class CutJobTest : public CupsSpoolerTest,
+                   public ::testing::WithParamInterface<std::tuple<CutJobCase, JobHistory>> {
+protected:
+    void SetUp() override { StartScheduler(true, std::get<1>(GetParam())); }
+};
 
 TEST_P(CutJobTest, NothingOfTheJobReachesThePrinter) {
-    const CutJobCase& c = GetParam();
+    const CutJobCase& c = std::get<0>(GetParam());
     CupsSpooler real;
     FaultySpooler spooler(real);
     spooler.cutWriteShort = c.cutWriteShort;
     spooler.failEndDoc = c.failEndDoc;
+    std::string error;
+    if (c.holdEveryJob) {
+        ASSERT_TRUE(cupsd_.RunClient(
+            {"lpadmin", "-p", kK7, "-o", "job-hold-until-default=indefinite"}, error))
+            << error;
+    }
     if (c.cancelBeforeEndDoc) {
         spooler.beforeEndDoc = [this] {
             std::string error;
@@ -233,9 +312,16 @@ TEST_P(CutJobTest, NothingOfTheJobReachesThePrinter) {
     EXPECT_EQ(spooler.calls, c.expectedCalls);
 
     ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
-    const auto jobs = cupsd_.Jobs(kK7, "all");
-    ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(jobs[0].state, kJobCanceled);
+    if (std::get<1>(GetParam()) == JobHistory::Kept) {
+        const auto jobs = cupsd_.Jobs(kK7, "all");
+        ASSERT_EQ(jobs.size(), 1u);
+        EXPECT_EQ(jobs[0].state, kJobCanceled);
+    }
+    if (c.holdEveryJob) {
+        ASSERT_TRUE(
+            cupsd_.RunClient({"lpadmin", "-p", kK7, "-o", "job-hold-until-default=no-hold"}, error))
+            << error;
+    }
     ExpectNextPrinterJobIsTheTestPage(0);
 }
 
@@ -246,11 +332,46 @@ const Calls kUnfinished = {"OpenPrinter",    "StartDocPrinter", "StartPagePrinte
 
 INSTANTIATE_TEST_SUITE_P(
     FailurePaths, CutJobTest,
-    ::testing::Values(CutJobCase{"WriteCutShort", true, false, false, kCutShort},
-                      CutJobCase{"DocumentNeverFinished", false, true, false, kUnfinished},
-                      CutJobCase{"JobCancelledBeforeTheDocumentIsFinished", false, false, true,
-                                 kUnfinished}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Combine(::testing::Values(CutJobCase{"WriteCutShort", true, false, false, false,
+                                                    kCutShort},
+                                         CutJobCase{"DocumentNeverFinished", false, true, false,
+                                                    false, kUnfinished},
+                                         CutJobCase{"JobCancelledBeforeTheDocumentIsFinished",
+                                                    false, false, true, false, kUnfinished},
+                                         CutJobCase{"JobHeldAtTheEndOfTheDocument", false, false,
+                                                    false, true, kUnfinished}),
+                       ::testing::Values(JobHistory::Kept, JobHistory::Purged)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + Name(std::get<1>(info.param));
+    });
+
+TEST_F(CupsSpoolerTest, QueueStoppedDuringA256MiBImageTransferCancelsTheImage) {
+    const std::string imagePath = (cupsd_.Folder() / "firmware.bin").string();
+    {
+        std::ofstream out(imagePath, std::ios::binary);
+        const std::string mebibyte(1 << 20, 'F');
+        for (int i = 0; i < 256; ++i) {
+            out << mebibyte;
+        }
+    }
+    CupsSpooler real;
+    FaultySpooler spooler(real);
+    spooler.duringWrite = [this] {
+        std::string error;
+        EXPECT_TRUE(cupsd_.RunClient({"cupsdisable", kK7}, error)) << error;
+    };
+    Wizard wizard(spooler);
+    EXPECT_EQ(wizard.app.SendImageFile(kK7, imagePath), 0);
+
+    // Nothing was parked: enabling the queue prints no part of the image.
+    std::string error;
+    ASSERT_TRUE(cupsd_.RunClient({"cupsenable", kK7}, error)) << error;
+    ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
+    const auto jobs = cupsd_.Jobs(kK7, "all");
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].state, kJobCanceled);
+    ExpectNextPrinterJobIsTheTestPage(0);
+}
 
 TEST_F(CupsSpoolerTest, HandleClosedWithoutEndingTheJobCancelsIt) {
     CupsSpooler spooler;
@@ -297,6 +418,32 @@ INSTANTIATE_TEST_SUITE_P(Queues, UnavailableQueueTest,
                          ::testing::Values(UnavailableQueueCase{"Stopped", "cupsdisable"},
                                            UnavailableQueueCase{"Rejecting", "cupsreject"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A writer that opens the image after it was opened, or any change to it,
+// spoils the read; where no lease is granted, only the change shows.
+TEST(PosixImageFiles, ImageWrittenOrChangedAfterTheOpenReadsAsNothing) {
+    TempDir folder("quillet-image");
+    const std::string path = folder.File("firmware.bin");
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"unchanged", [] {}},
+        {"opened for writing",
+         [&] { ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)); }},
+        {"touched", [&] { ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0); }},
+        {"mode changed", [&] { ::chmod(path.c_str(), 0640); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        std::ofstream(path, std::ios::binary) << "image";
+        PosixImageFiles files;
+        FileHandle file = 0;
+        ASSERT_TRUE(files.OpenFile(path, file));
+        std::this_thread::sleep_for(milliseconds(10));  // past the file system's time stamp
+        change();
+        char block[5];
+        EXPECT_EQ(files.ReadFile(file, block, 5), std::string(name) == "unchanged" ? 5u : 0u);
+        files.CloseFile(file);
+    }
+}
 
 TEST_F(CupsSpoolerTest, UnknownNameFailsAtOpenWithoutAJob) {
     CupsSpooler real;

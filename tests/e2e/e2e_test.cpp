@@ -2,11 +2,16 @@
 // with "quillet.txt" and a firmware image, against a private scheduler whose
 // K7 queue feeds the emulated printer, with the driver's key in its registry
 // file. Checks what the printer received and the autorun value afterwards.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -67,9 +72,12 @@ protected:
         ASSERT_TRUE(cupsd_.Start(error)) << error;
         ASSERT_TRUE(folder_.Ok());
 
-        // The driver's key with its autorun value switched on.
-        std::remove(QUILLET_E2E_REGISTRY);
-        SqliteRegistry registry(QUILLET_E2E_REGISTRY);
+        // The driver's key with its autorun value switched on, in a registry
+        // file of this run's own, which the program finds by the variable.
+        ASSERT_EQ(::setenv("QUILLET_REGISTRY_DB", registryPath_.c_str(), 1), 0);
+        // The recovery record, too, stays in this run's folder.
+        ASSERT_EQ(::setenv("XDG_STATE_HOME", folder_.File("state").c_str(), 1), 0);
+        SqliteRegistry registry(registryPath_);
         ASSERT_TRUE(registry.CreateKey(kKeyPath));
         RegistryKey key = 0;
         ASSERT_TRUE(registry.OpenKey(kKeyPath, RegistryAccess::Write, key));
@@ -77,9 +85,10 @@ protected:
         ASSERT_TRUE(registry.SetValue(key, "SM AutoRun", REG_DWORD, one, sizeof one));
         registry.CloseKey(key);
 
-        // A firmware image of 1 MiB that no run could produce by chance.
+        // A firmware image that no run could produce by chance, three times
+        // an ordinary user's locked-memory limit of 8 MiB.
         std::mt19937 random(7);
-        firmware_.resize(1 << 20);
+        firmware_.resize(24 << 20);
         for (char& byte : firmware_) {
             byte = static_cast<char>(random());
         }
@@ -101,7 +110,7 @@ protected:
     }
 
     std::optional<std::uint32_t> AutoRun() {
-        SqliteRegistry registry(QUILLET_E2E_REGISTRY);
+        SqliteRegistry registry(registryPath_);
         RegistryKey key = 0;
         if (!registry.OpenKey(kKeyPath, RegistryAccess::QueryValue, key)) {
             return std::nullopt;
@@ -128,6 +137,7 @@ protected:
 
     PrivateCupsd cupsd_;
     TempDir folder_{"quillet-e2e"};
+    const std::string registryPath_ = folder_.File("registry.db");
     std::string firmware_;
     CommandResult result_;
 };
@@ -171,23 +181,62 @@ TEST_F(EndToEndTest, CommandLineArgumentsChangeNothing) {
     EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
 }
 
-TEST_F(EndToEndTest, MissingImageShowsMessageFourEndsAndRestoresTheAutorunValue) {
-    const auto log =
-        RunProgram("File=no-such-image.bin", "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\nbox ok\n");
+// An image that could never be sent is found out on the waiting page's OK,
+// before the download-mode command: the printer is never left waiting.
+struct UnusableImageCase {
+    const char* name;
+    const char* imageLine;
+    std::function<void(const TempDir& folder)> prepare;
+    bool heldOpenByAWriter = false;  // another program is still writing firmware.bin
+    friend void PrintTo(const UnusableImageCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class UnusableImageTest : public EndToEndTest,
+                          public ::testing::WithParamInterface<UnusableImageCase> {};
+
+TEST_P(UnusableImageTest, MessageFourOnTheWaitingPageAndNoDownloadMode) {
+    if (GetParam().prepare) {
+        GetParam().prepare(folder_);
+    }
+    const int writer = GetParam().heldOpenByAWriter
+                           ? ::open(folder_.File("firmware.bin").c_str(), O_WRONLY | O_CLOEXEC)
+                           : -1;
+    ASSERT_EQ(writer >= 0, GetParam().heldOpenByAWriter);
+    const auto log = RunProgram(GetParam().imageLine, "140 ok\n102 ok\n129 ok\n130 ok\nbox ok\n");
+    if (writer >= 0) {
+        ::close(writer);
+    }
     ASSERT_EQ(result_.exitStatus, 0) << result_.err;
-    const auto boxes = LinesStartingWith(log, "box");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "box|quillet|An error occurred trying to send the upgrade to the printer.");
-    // The download page never waits for the user, the completion page never opens.
+    EXPECT_EQ(LinesStartingWith(log, "box"),
+              std::vector<std::string>{
+                  "box|quillet|An error occurred trying to send the upgrade to the printer."});
     const auto pages = LinesStartingWith(log, "page ");
-    ASSERT_EQ(pages.size(), 5u);
-    EXPECT_EQ(pages.back().rfind("page 132|", 0), 0u);
+    ASSERT_EQ(pages.size(), 4u);
+    EXPECT_EQ(pages.back().rfind("page 130|", 0), 0u);
     EXPECT_TRUE(LinesStartingWith(log, "unscripted").empty());
     EXPECT_EQ(log.back(), "end");
 
-    EXPECT_EQ(JobKinds(), (std::vector<std::string>{"test-page", "download-mode"}));
+    EXPECT_EQ(JobKinds(), std::vector<std::string>{"test-page"});
     EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, UnusableImageTest,
+    ::testing::Values(
+        UnusableImageCase{"Missing", "File=no-such-image.bin", nullptr},
+        UnusableImageCase{"Empty", "File=empty.bin",
+                          [](const TempDir& f) { std::ofstream(f.File("empty.bin")); }},
+        UnusableImageCase{"Folder", "File=folder",
+                          [](const TempDir& f) { ::mkdir(f.File("folder").c_str(), 0700); }},
+        UnusableImageCase{"Fifo", "File=fifo",
+                          [](const TempDir& f) { ::mkfifo(f.File("fifo").c_str(), 0600); }},
+        UnusableImageCase{"FourGibibytes", "File=huge.bin",
+                          [](const TempDir& f) {
+                              std::ofstream(f.File("huge.bin"));
+                              ::truncate(f.File("huge.bin").c_str(), off_t{1} << 32);
+                          }},
+        UnusableImageCase{"HeldOpenByAWriter", "File=firmware.bin", nullptr, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EndToEndTest, CancelAfterTheSelectionPageSendsNothingAndRestoresTheAutorunValue) {
     const auto log = RunProgram("File=firmware.bin", "140 ok\n102 ok\n129 cancel\n");
@@ -225,8 +274,7 @@ TEST_F(EndToEndTest, TerminationSignalWhileAPageWaitsRestoresTheAutorunValue) {
 // for a second, so that the first signal's unwinding is still writing the
 // value back when the next signal comes.
 std::string WhenPageWaits(const std::string& page, const std::string& then) {
-    return "db=\"${QUILLET_REGISTRY_DB:-" QUILLET_E2E_REGISTRY
-           "}\"; "
+    return "db=\"$QUILLET_REGISTRY_DB\"; "
            "delivered() { while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$pid/status; do :; done; }; "
            "hold() { printf 'BEGIN EXCLUSIVE;\\n.shell touch held\\n.shell sleep 1\\nCOMMIT;\\n' "
            "| sqlite3 \"$db\" & until [ -e held ]; do sleep 0.01; done; }; "
@@ -242,22 +290,10 @@ constexpr const char* kRecordOfOne = "SM AutoRun=1\nPrinter=Tarvane_Nimbrel_K7\n
 
 class AbruptEndTest : public EndToEndTest {
 protected:
-    void SetUp() override {
-        EndToEndTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        ASSERT_TRUE(state_.Ok());
-        ::setenv("XDG_STATE_HOME", state_.Path().c_str(), 1);
-    }
-    void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
-
     std::optional<std::string> Record() const {
-        const std::string path = state_.File("quillet/autorun-record");
+        const std::string path = folder_.File("state/quillet/autorun-record");
         return std::filesystem::exists(path) ? std::optional(ReadFile(path)) : std::nullopt;
     }
-
-    TempDir state_{"quillet-state"};
 };
 
 struct EndCase {

@@ -169,7 +169,7 @@ const ChainCase kCases[] = {
     // The download page never waits for input: the quit request ends it.
     {"DownloadImageMissing", Through({kWelcome, kSelect, kReady, kWait, kDownloadReady}, {}),
      kAtDownloadReady + Story{"MessageBox 133", "PostQuitMessage"} + kRestoredAtExit,
-     [](WizardHarness& h) { h.doubles.imageFiles.files.clear(); }},
+     [](WizardHarness& h) { FailCall(h, "CreateFile", 2); }},
     {"DownloadImageRefusedBySpooler",
      Through({kWelcome, kSelect, kReady, kWait, kDownloadReady}, {}),
      kAtDownloadReady + Story{"Job refused", "MessageBox 133", "PostQuitMessage"} + kRestoredAtExit,

@@ -310,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "PrepareUpgrade", "OpenPrinter", 2, 130, 3,
                           "There was an error sending the \"prepare for upgrade\" command to the "
                           "printer."},
-                      FailureCase{"Image", "CreateFile", 1, 133, 4,
+                      FailureCase{"Image", "CreateFile", 2, 133, 4,
                                   "An error occurred trying to send the upgrade to the printer."}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -335,7 +335,7 @@ TEST(PageFailures, MessageTextComesFromTheUsersSet) {
 
 TEST(PageFailures, FailedTransferEndsEveryRunWithoutShowingMore) {
     WizardHarness harness;
-    harness.doubles.imageFiles.files.clear();
+    harness.doubles.log.FailCall("CreateFile", 2);
     ScriptFullUpgrade(harness.dialogs);
     harness.Run();
 
