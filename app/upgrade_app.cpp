@@ -38,6 +38,7 @@ int UpgradeApp::ExitInstance() {
     if (AutoRunChanged != 0) {
         WriteAutoRun(SavedAutoRun);
     }
+    services_.inhibitor.Release();
     return 0;
 }
 

@@ -7,6 +7,7 @@ packages="build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcups2-dev cups cups-daemon cups-client
   libsqlite3-dev sqlite3
+  dbus-daemon python3-gi
   xvfb xauth fonts-dejavu-core"
 
 missing=""

@@ -38,6 +38,7 @@ bool CompletePage::OnInitDialog() {
     UpgradeApp& app = App();
     app.WriteAutoRun(app.SavedAutoRun);
     app.AutoRunChanged = 0;
+    app.Services().inhibitor.Release();
     return true;
 }
 

@@ -26,7 +26,8 @@ public:
     void OnOK() override;
 };
 
-// Writes the saved autorun value back as it opens.
+// Writes the saved autorun value back as it opens, then lets the system sleep
+// and shut down again.
 class CompletePage : public WizardPage {
 public:
     static constexpr int kDialogId = 137;

@@ -30,6 +30,9 @@ void TestPrintReadyPage::OnOK() {
 void TestPrintWaitPage::OnOK() {
     DialogPage::OnOK();
     DownloadReadyPage next(Context());
+    // From download mode on, sleep or shutdown could cut the printer off
+    // mid-image; the completion page or shutdown releases it.
+    App().Services().inhibitor.Acquire();
     if (!SendCommand(App(), PrepareUpgradeCommand)) {
         ShowError(kTextPrepareUpgradeFailed);
         return;

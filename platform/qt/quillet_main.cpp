@@ -1,8 +1,10 @@
 // The quillet program: the wizard on Qt Widgets, the local CUPS scheduler and
-// the registry file ($QUILLET_REGISTRY_DB, else the one fixed at build time).
+// the registry file ($QUILLET_REGISTRY_DB, else the one fixed at build time)
+// and systemd-logind for holding off sleep during the download.
 #include <QApplication>
 
 #include "platform/image_file_posix.h"
+#include "platform/inhibitor_logind.h"
 #include "platform/platform_version_linux.h"
 #include "platform/process_posix.h"
 #include "platform/qt/dialog_framework_qt.h"
@@ -29,10 +31,11 @@ int main(int, char** argv) {
     quillet::PosixImageFiles imageFiles;
     quillet::SqliteRegistry registry(quillet::RegistryPath(QUILLET_REGISTRY_DB));
     quillet::PosixProcessLauncher launcher;
+    quillet::LogindInhibitor inhibitor;
     quillet::QuitOnSignals quitOnSignals(framework);
     const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);
 
     return quillet::RunWizard(
-        {userLanguage, platformVersion, messageBoxes, spooler, imageFiles, registry}, framework,
-        launcher);
+        {userLanguage, platformVersion, messageBoxes, spooler, imageFiles, registry, inhibitor},
+        framework, launcher);
 }

@@ -1,0 +1,183 @@
+// The guarded download end to end: the program holds off sleep and shutdown
+// through logind while the printer is in download mode. logind is a stand-in
+// (logind_standin.py) on a private system bus that records each Inhibit call
+// and when the caller let go of the lock.
+#include <signal.h>
+
+#include <thread>
+
+#include "tests/e2e/e2e_fixture.h"
+
+namespace quillet::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+// A private dbus-daemon as the system bus, with the logind stand-in on it.
+// DBUS_SYSTEM_BUS_ADDRESS names it for this process and the program.
+class PrivateLogind {
+public:
+    PrivateLogind() : dir_("quillet-bus") {
+        const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+        previous_ = address != nullptr ? address : "";
+    }
+    // The stand-in ends with its bus.
+    ~PrivateLogind() {
+        if (bus_ > 0) {
+            ::kill(bus_, SIGTERM);
+        }
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", previous_.c_str(), 1);
+    }
+
+    // `probe`: a shell command whose output the stand-in adds to each line.
+    bool Start(const std::string& probe, std::string& error) {
+        const std::string socket = dir_.File("system_bus_socket");
+        std::ofstream(dir_.File("bus.conf"))
+            << "<busconfig><listen>unix:path=" << socket << "</listen><auth>EXTERNAL</auth>"
+            << "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+            << "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy></busconfig>";
+        const CommandResult bus =
+            RunCommand({"dbus-daemon", "--config-file=" + dir_.File("bus.conf"), "--fork",
+                        "--print-address=1", "--print-pid=1"});
+        const auto lines = Lines(bus.out);
+        if (bus.exitStatus != 0 || lines.size() != 2) {
+            error = "dbus-daemon: " + bus.err;
+            return false;
+        }
+        bus_ = std::stoi(lines[1]);
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", lines[0].c_str(), 1);
+
+        const CommandResult standIn =
+            RunCommand({"sh", "-c", "/usr/bin/python3 \"$@\" >>\"$2.log\" 2>&1 &", "sh",
+                        QUILLET_LOGIND_STANDIN, Record(), probe});
+        if (standIn.exitStatus != 0 ||
+            !WaitFor([this] { return !Lines(ReadFile(Record())).empty(); })) {
+            error = "logind stand-in: " + ReadFile(Record() + ".log");
+            return false;
+        }
+        return true;
+    }
+
+    std::string Record() const { return dir_.File("logind.txt"); }
+
+    // The recorded lines after "ready", once there are `count` of them or
+    // after ten seconds: the stand-in sees the end of a lock a moment late.
+    std::vector<std::string> Calls(std::size_t count) const {
+        std::vector<std::string> lines;
+        WaitFor([&] {
+            lines = Lines(ReadFile(Record()));
+            return lines.size() > count;
+        });
+        lines.erase(lines.begin());
+        return lines;
+    }
+
+private:
+    template <typename Done>
+    static bool WaitFor(Done done) {
+        for (int i = 0; i < 100; ++i) {
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(milliseconds(100));
+        }
+        return false;
+    }
+
+    TempDir dir_;
+    std::string previous_;
+    int bus_ = -1;
+};
+
+struct GuardCase {
+    const char* name;
+    const char* image;
+    std::string script;
+    // Once this shows in the user's log ("log") or the stand-in's record
+    // ("record"), "term" is noted in the record and SIGTERM ends the program;
+    // empty: the run ends by itself.
+    std::string until;
+    std::string pattern;
+    std::vector<std::string> calls;  // recorded after "ready"
+    friend void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class GuardTest : public EndToEndTest, public ::testing::WithParamInterface<GuardCase> {
+protected:
+    void SetUp() override {
+        EndToEndTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        // At each call: the K7 queue's jobs so far and the driver's autorun value.
+        const std::string probe =
+            "echo jobs=$(lpstat -W all -o " + std::string(PrivateCupsd::kK7Queue) +
+            " | wc -l) autorun=$(sqlite3 " + QUILLET_E2E_REGISTRY +
+            " \"SELECT hex(data) FROM reg_values WHERE name = 'SM AutoRun'\")";
+        std::string error;
+        ASSERT_TRUE(logind_.Start(probe, error)) << error;
+    }
+
+    PrivateLogind logind_;
+};
+
+const std::string kLead = "140 ok\n102 ok\n129 ok\n130 ok\n";
+const std::string kInhibit =
+    "inhibit|sleep:shutdown|Quillet|Sending new firmware to the printer. Interrupting it could "
+    "leave the printer unusable.|block|jobs=1 autorun=00000000";
+const std::string kReleasedAfterImage = "release|jobs=3 autorun=01000000";
+const std::string kReleasedBeforeImage = "release|jobs=2 autorun=01000000";
+
+TEST_P(GuardTest, InhibitorIsHeldExactlyWhileThePrinterIsInDownloadMode) {
+    const GuardCase& c = GetParam();
+    std::string around = "exec \"$0\"";
+    if (!c.until.empty()) {
+        const std::string file =
+            c.until == "log" ? folder_.File("quillet-user.log") : logind_.Record();
+        around = "\"$0\" & pid=$!; n=0; until grep -q '" + c.pattern + "' '" + file +
+                 "' 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; echo term >>'" +
+                 logind_.Record() + "'; kill -TERM $pid; wait $pid";
+    }
+    RunProgram(c.image, c.script, around);
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+    EXPECT_EQ(logind_.Calls(c.calls.size()), c.calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, GuardTest,
+    ::testing::Values(
+        // The completion page stays open: the lock must end before the program does.
+        GuardCase{"CompletionPageReleasesAfterItsWrite",
+                  "File=firmware.bin",
+                  kLead + "132 ok\n133 ok\n137 hold\n",
+                  "record",
+                  "^release",
+                  {kInhibit, kReleasedAfterImage, "term"}},
+        GuardCase{"TerminationSignalOnTheDownloadPage",
+                  "File=firmware.bin",
+                  kLead + "132 ok\n133 hold\n",
+                  "log",
+                  "^page 133",
+                  {kInhibit, "term", kReleasedAfterImage}},
+        GuardCase{"CancelOnTheDownloadReadyPage",
+                  "File=firmware.bin",
+                  kLead + "132 cancel\n",
+                  "",
+                  "",
+                  {kInhibit, kReleasedBeforeImage}},
+        GuardCase{"ImageNotSent",
+                  "File=missing.bin",
+                  kLead + "132 ok\nbox ok\n",
+                  "",
+                  "",
+                  {kInhibit, kReleasedBeforeImage}},
+        GuardCase{"CancelBeforeDownloadModeTakesNone",
+                  "File=firmware.bin",
+                  "140 ok\n102 ok\n129 ok\n130 cancel\n",
+                  "",
+                  "",
+                  {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quillet::testing
