@@ -4,8 +4,11 @@
 // and when the caller let go of the lock.
 #include <signal.h>
 
+#include <filesystem>
 #include <thread>
 
+#include "app/message_catalog.h"
+#include "printer/delivery_status.h"
 #include "tests/e2e/e2e_fixture.h"
 
 namespace quillet::testing {
@@ -89,11 +92,27 @@ private:
     int bus_ = -1;
 };
 
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// sh, after the program has been started in the background as $pid: waits up
+// to 30 seconds until `file` holds `text`, then runs `command`.
+std::string AwaitThen(const std::string& file, const std::string& text,
+                      const std::string& command) {
+    return "n=0; until grep -qF -- " + Quoted(text) + " " + Quoted(file) +
+           " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
+}
+
 struct GuardCase {
     const char* name;
     const char* image;
     std::string script;
-    // Once this shows in the user's log ("log") or the stand-in's record
+    // Once this text shows in the user's log ("log") or the stand-in's record
     // ("record"), "term" is noted in the record and SIGTERM ends the program;
     // empty: the run ends by itself.
     std::string until;
@@ -134,9 +153,9 @@ TEST_P(GuardTest, InhibitorIsHeldExactlyWhileThePrinterIsInDownloadMode) {
     if (!c.until.empty()) {
         const std::string file =
             c.until == "log" ? folder_.File("quillet-user.log") : logind_.Record();
-        around = "\"$0\" & pid=$!; n=0; until grep -q '" + c.pattern + "' '" + file +
-                 "' 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; echo term >>'" +
-                 logind_.Record() + "'; kill -TERM $pid; wait $pid";
+        around = "\"$0\" & pid=$!; " +
+                 AwaitThen(file, c.pattern, "echo term >>" + Quoted(logind_.Record())) +
+                 "kill -TERM $pid; wait $pid";
     }
     RunProgram(c.image, c.script, around);
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
@@ -177,6 +196,78 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   "",
                   {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- The download page's status line, through the scheduler -----------------
+
+struct StatusCase {
+    const char* name;
+    bool printerAnswers;  // false: the K7 queue's device is a closed port
+    // In turn: the status text to wait for (offset, and whether only the part
+    // before its %1), the name its screenshot is kept under, and the shell
+    // command run once it shows.
+    struct Step {
+        int offset;
+        bool prefix;
+        const char* screenshot;
+        const char* then;
+    };
+    std::vector<Step> steps;
+    friend void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StatusLineTest : public EndToEndTest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusLineTest, FollowsTheImageJob) {
+    const StatusCase& c = GetParam();
+    std::string error;
+    if (!c.printerAnswers) {
+        ASSERT_TRUE(cupsd_.RunClient(
+            {"lpadmin", "-p", PrivateCupsd::kK7Queue, "-v", "socket://127.0.0.1:9"}, error))
+            << error;
+    }
+    std::vector<std::string> expected;
+    std::string around = "\"$0\" & pid=$!; ";
+    for (const StatusCase::Step& step : c.steps) {
+        std::string text =
+            MessageCatalog::Builtin().Load(static_cast<std::uint16_t>(1000 + step.offset));
+        if (step.prefix) {
+            text.resize(text.find("%1"));
+        }
+        expected.push_back("status 1021|" + text);
+        around += AwaitThen(folder_.File("quillet-user.log"), expected.back(), step.then);
+    }
+    const auto log = RunProgram("File=firmware.bin", kLead + "132 ok\n133 watch\n",
+                                around + "kill -TERM $pid; wait $pid");
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+
+    // Each awaited line in turn, and its picture kept.
+    const auto lines = LinesStartingWith(log, "status ");
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        while (at < lines.size() && lines[at].rfind(expected[i], 0) != 0) {
+            ++at;
+        }
+        ASSERT_LT(at, lines.size()) << expected[i] << "\n"
+                                    << ReadFile(folder_.File("quillet-user.log"));
+        std::filesystem::create_directories(QUILLET_E2E_SCREENSHOTS);
+        std::filesystem::copy_file(folder_.File("status-" + std::to_string(at + 1) + ".png"),
+                                   std::string(QUILLET_E2E_SCREENSHOTS "/") + c.steps[i].screenshot,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, StatusLineTest,
+    ::testing::Values(
+        StatusCase{"Delivered", true, {{kTextDelivered, false, "download-delivered.png", ":"}}},
+        // The image waits behind the test page, which the closed port keeps
+        // from printing; cancelling it ends it badly.
+        StatusCase{
+            "WaitingThenFailed",
+            false,
+            {{kTextWaitingMessage, true, "download-waiting.png", "cancel -a Tarvane_Nimbrel_K7"},
+             {kTextNotDelivered, false, "download-failed.png", ":"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
