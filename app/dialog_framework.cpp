@@ -31,6 +31,8 @@ bool DialogPage::OnSysCommand(int) {
     return false;
 }
 
+void DialogPage::OnTimer() {}
+
 bool DialogPage::UpdateData(bool save) {
     if (window_ == nullptr) {
         return false;
@@ -51,6 +53,12 @@ bool DialogPage::UpdateData(bool save) {
 void DialogPage::EndDialog(int code) {
     if (window_ != nullptr) {
         window_->EndDialog(code);
+    }
+}
+
+void DialogPage::SetTimer(int intervalMs) {
+    if (window_ != nullptr) {
+        window_->SetTimer(intervalMs);
     }
 }
 

@@ -38,6 +38,12 @@
 // handles painting. Layouts marked visibleAtCreation / taskbarButton (the
 // selection page) get their own task-bar entry.
 //
+// Timer. DialogPage::SetTimer(ms) has the framework call the page's OnTimer()
+// about every `ms` milliseconds from the event loop, while the page's run
+// waits for input (also while a run nested in it does), until the page ends or
+// calls SetTimer(0). A handler that blocks delays the next call; calls never
+// overlap. A back end without timers never calls OnTimer().
+//
 // Quit request. PostQuitMessage() may be called at any time, also from
 // OnInitDialog. The run that next waits for input (the innermost run that is
 // still going) returns kEndFailed at once, without showing its page if it has
@@ -105,6 +111,7 @@ enum class DialogItemKind {
     List,    // sorted single-selection list with border and vertical scroll bar
     Button,  // push button; id 1 is the default button
     Icon,    // icon `iconId` of the program's resources
+    Status,  // a static text line the page fills as things happen; no catalogue text
 };
 
 struct DialogItem {
@@ -168,6 +175,10 @@ public:
     // Hides the window at once; the run ends with `code` once the current
     // handler has returned. Called through DialogPage::EndDialog.
     virtual void EndDialog(int code) = 0;
+
+    // The page's timer (see the contract above); 0 stops it. Called through
+    // DialogPage::SetTimer.
+    virtual void SetTimer(int /*intervalMs*/) {}
 };
 
 // A modal page: its layout id, its handlers and its data exchange.
@@ -199,6 +210,8 @@ public:
     virtual void OnCommand(int id);
     // True when handled; false asks the framework for its default handling.
     virtual bool OnSysCommand(int id);
+    // The page's timer has run out. Default: nothing.
+    virtual void OnTimer();
 
     // Data exchange over the binding table: save == false pushes every text
     // member into its field and binds the lists; save == true pulls every
@@ -207,6 +220,9 @@ public:
 
     // Ends the page's run with `code` (see the contract above).
     void EndDialog(int code);
+
+    // Starts (or with 0 stops) the page's timer (see the contract above).
+    void SetTimer(int intervalMs);
 
 protected:
     // The binding table; the members must outlive the page's runs.

@@ -94,6 +94,8 @@ bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& lay
             item.kind = DialogItemKind::List;
         } else if (kind == "button") {
             item.kind = DialogItemKind::Button;
+        } else if (kind == "status") {
+            item.kind = DialogItemKind::Status;
         } else if (kind == "icon") {
             item.kind = DialogItemKind::Icon;
             expectedWords = 7;

@@ -47,6 +47,7 @@ int UpgradeApp::ExitInstance() {
     if (AutoRunChanged != 0) {
         WriteSavedAutoRunBack();
     }
+    services_.inhibitor.Release();
     return 0;
 }
 

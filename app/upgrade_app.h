@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/inhibitor.h"
 #include "app/message_box.h"
 #include "app/message_catalog.h"
 #include "app/platform_version.h"
@@ -33,6 +34,8 @@ struct PlatformServices {
     // and keep no recovery record.
     ConfigFiles& configFiles = StandardConfigFiles();
     RecoveryRecord& recoveryRecord = NoRecoveryRecord();
+    // Held while the printer is in download mode; none unless a back end is given.
+    Inhibitor& inhibitor = NoInhibitor();
 };
 
 // What start-up runs once the platform and the configuration have been
@@ -70,8 +73,8 @@ public:
     // message loop of the program's own follows.
     int InitInstance();
 
-    // Shutdown: writes the saved autorun value back when it is still changed.
-    // Returns the process's exit status.
+    // Shutdown: writes the saved autorun value back when it is still changed,
+    // and lets the system sleep again. Returns the process's exit status.
     int ExitInstance();
 
     // Reads "quillet.txt" from the current directory into TargetPrinter and

@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace quillet {
@@ -290,6 +291,10 @@ void CupsSpooler::ClosePrinter(PrinterHandle handle) {
     if (queue.state == JobState::Created || queue.state == JobState::Sending) {
         queue.Cancel();
     }
+    if (queue.state == JobState::Ended) {
+        lastJobPrinter_ = queue.name;
+        lastJobId_ = queue.jobId;
+    }
     open_.erase(found);
 }
 
@@ -338,6 +343,113 @@ std::vector<std::string> CupsSpooler::EnumLocalPrinters() {
         }
     }
     return names;
+}
+
+namespace {
+
+constexpr int kStatusTimeoutMs = 1000;
+
+JobStatus::State StateOf(int jobState) {
+    using State = JobStatus::State;
+    switch (jobState) {
+        case IPP_JSTATE_PENDING:
+            return State::Pending;
+        case IPP_JSTATE_HELD:
+            return State::Held;
+        case IPP_JSTATE_PROCESSING:
+            return State::Processing;
+        case IPP_JSTATE_STOPPED:
+            return State::Stopped;
+        case IPP_JSTATE_CANCELED:
+            return State::Canceled;
+        case IPP_JSTATE_ABORTED:
+            return State::Aborted;
+        case IPP_JSTATE_COMPLETED:
+            return State::Completed;
+        default:
+            return State::Unknown;
+    }
+}
+
+std::string TextOf(ipp_t* response, const char* name) {
+    ipp_attribute_t* attribute = ippFindAttribute(response, name, IPP_TAG_TEXT);
+    const char* text = attribute != nullptr ? ippGetString(attribute, 0, nullptr) : nullptr;
+    return text != nullptr ? text : "";
+}
+
+int IntegerOf(ipp_t* response, const char* name, ipp_tag_t tag = IPP_TAG_INTEGER) {
+    ipp_attribute_t* attribute = ippFindAttribute(response, name, tag);
+    return attribute != nullptr ? ippGetInteger(attribute, 0) : -1;
+}
+
+// A reason of severity warning or error ("media-empty-error").
+bool ReportsProblem(ipp_attribute_t* reasons) {
+    for (int i = 0; i < ippGetCount(reasons); ++i) {
+        const std::string_view reason = ippGetString(reasons, i, nullptr);
+        if (reason.ends_with("-warning") || reason.ends_with("-error")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+JobStatus CupsSpooler::LastJobStatus() {
+    JobStatus status;
+    if (lastJobId_ <= 0) {
+        return status;
+    }
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                kStatusTimeoutMs, nullptr);
+    if (http == nullptr) {
+        return status;
+    }
+    httpSetTimeout(http, kStatusTimeoutMs / 1000.0, nullptr, nullptr);
+
+    // The job: its state, its share sent, the last warning or error about it.
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/jobs/%d", lastJobId_);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    static const char* const kJobAttributes[] = {
+        "job-state", "job-k-octets", "job-k-octets-processed", "job-printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
+                  kJobAttributes);
+    Response job(Ask(http, request));
+    if (!job) {
+        httpClose(http);
+        return status;
+    }
+    status.state = StateOf(IntegerOf(job.get(), "job-state", IPP_TAG_ENUM));
+    const int size = IntegerOf(job.get(), "job-k-octets");
+    const int processed = IntegerOf(job.get(), "job-k-octets-processed");
+    if (size > 0 && processed >= 0) {
+        status.percentSent = static_cast<int>(std::min<long long>(100, processed * 100LL / size));
+    }
+    const std::string jobMessage = TextOf(job.get(), "job-printer-state-message");
+
+    // The printer: what it says now.
+    request = PrinterRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, lastJobPrinter_);
+    if (request != nullptr) {
+        static const char* const kPrinterAttributes[] = {"printer-state-message",
+                                                         "printer-state-reasons"};
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
+                      nullptr, kPrinterAttributes);
+        Response printer(Ask(http, request));
+        if (printer) {
+            status.printerMessage = TextOf(printer.get(), "printer-state-message");
+            ipp_attribute_t* reasons =
+                ippFindAttribute(printer.get(), "printer-state-reasons", IPP_TAG_KEYWORD);
+            status.printerProblem = (reasons != nullptr && ReportsProblem(reasons)) ||
+                                    (!jobMessage.empty() && jobMessage == status.printerMessage);
+        }
+    }
+    httpClose(http);
+    return status;
 }
 
 }  // namespace quillet

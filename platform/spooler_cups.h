@@ -52,6 +52,13 @@ public:
     // temporary queues the scheduler makes for them, are left out.
     std::vector<std::string> EnumLocalPrinters() override;
 
+    // Get-Job-Attributes and Get-Printer-Attributes, each bounded by a one
+    // second timeout. A printer problem is a printer-state-reason of
+    // severity warning or error, or a job-printer-state-message (the
+    // scheduler keeps the backend's warnings and errors there) that is still
+    // the printer's latest message.
+    JobStatus LastJobStatus() override;
+
 private:
     struct OpenQueue;
     OpenQueue* Find(PrinterHandle handle);
@@ -61,6 +68,8 @@ private:
 
     std::map<PrinterHandle, std::unique_ptr<OpenQueue>> open_;
     PrinterHandle next_ = 1;
+    std::string lastJobPrinter_;  // of the last ended job
+    int lastJobId_ = 0;
 };
 
 }  // namespace quillet

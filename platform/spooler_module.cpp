@@ -106,4 +106,9 @@ std::vector<std::string> ModuleSpooler::EnumLocalPrinters() {
     return spooler != nullptr ? spooler->EnumLocalPrinters() : std::vector<std::string>();
 }
 
+JobStatus ModuleSpooler::LastJobStatus() {
+    Spooler* spooler = Loaded();
+    return spooler != nullptr ? spooler->LastJobStatus() : JobStatus();
+}
+
 }  // namespace quillet

@@ -39,6 +39,7 @@ public:
     bool AbortPrinter(PrinterHandle handle) override;
     void ClosePrinter(PrinterHandle handle) override;
     std::vector<std::string> EnumLocalPrinters() override;
+    JobStatus LastJobStatus() override;
 
 private:
     // The module's spooler, loaded at the first call; nullptr when it cannot be.

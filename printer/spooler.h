@@ -12,6 +12,15 @@ namespace quillet {
 // 0 is never a valid handle.
 using PrinterHandle = std::uintptr_t;
 
+// What the scheduler says of a job now.
+struct JobStatus {
+    enum class State { Unknown, Pending, Held, Processing, Stopped, Canceled, Aborted, Completed };
+    State state = State::Unknown;  // Unknown: no such job, or the spooler cannot be asked
+    int percentSent = -1;          // the share sent on to the printer; -1 when not reported
+    std::string printerMessage;    // the printer's own latest message; may be empty
+    bool printerProblem = false;   // that message or the printer's state reports a problem
+};
+
 // The job description every job is started with.
 struct DocInfo {
     std::string documentName;  // "My Document"
@@ -51,6 +60,11 @@ class Spooler {
     // The names of the printers installed on this computer, in the spooler's
     // order; empty when there are none or the spooler cannot be asked.
     virtual std::vector<std::string> EnumLocalPrinters() = 0;
+
+    // The state of the last job that was ended on a handle that has since
+    // been closed. Asked from the event loop, so it returns within about a
+    // second. A spooler that cannot follow its jobs keeps this default.
+    virtual JobStatus LastJobStatus() { return {}; }
 };
 
 }  // namespace quillet

@@ -1,5 +1,7 @@
 #include "wizard/download_pages.h"
 
+#include "printer/delivery_status.h"
+
 namespace quillet {
 
 void DownloadReadyPage::OnOK() {
@@ -15,14 +17,34 @@ bool DownloadPage::OnInitDialog() {
 
     // No page is on screen while the image is read and spooled.
     UpgradeApp& app = App();
-    if (!app.SendImageFile(app.TargetPrinter, app.ImagePaths[0])) {
+    const bool sent = app.SendImageFile(app.TargetPrinter, app.ImagePaths[0]) != 0;
+    if (!sent) {
         ShowError(kTextImageSendFailed);
         Framework().PostQuitMessage(0);
     }
 
     LoadTexts();
     UpdateData(false);
+    if (sent) {
+        SetTimer(kDeliveryPollMs);
+        OnTimer();
+    }
     return true;
+}
+
+void DownloadPage::OnTimer() {
+    UpgradeApp& app = App();
+    const DeliveryLine line = DeliveryLineFor(app.Services().spooler.LastJobStatus());
+    if (line.final) {
+        SetTimer(0);
+    }
+    DialogWindow* window = Window();
+    if (line.offset == 0 || window == nullptr) {
+        return;
+    }
+    std::string text;
+    app.LoadText(text, line.offset);
+    window->SetDlgItemText(kDeliveryStatusId, FillArgument(text, line.argument));
 }
 
 void DownloadPage::OnOK() {
@@ -38,6 +60,7 @@ bool CompletePage::OnInitDialog() {
     UpgradeApp& app = App();
     app.WriteSavedAutoRunBack();
     app.AutoRunChanged = 0;
+    app.Services().inhibitor.Release();
     return true;
 }
 

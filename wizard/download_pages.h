@@ -13,9 +13,14 @@ public:
     void OnOK() override;
 };
 
+// The download page's status line, and how often it asks the spooler.
+inline constexpr int kDeliveryStatusId = 1021;
+inline constexpr int kDeliveryPollMs = 1000;
+
 // Sends the firmware image while it opens. When that fails it posts a quit
 // request, so its run ends with -1 before it waits for input and the whole
-// chain unwinds.
+// chain unwinds. Otherwise its status line follows the image job at the
+// spooler until the job has ended.
 class DownloadPage : public WizardPage {
 public:
     static constexpr int kDialogId = 133;
@@ -24,9 +29,11 @@ public:
 
     bool OnInitDialog() override;
     void OnOK() override;
+    void OnTimer() override;
 };
 
-// Writes the saved autorun value back as it opens.
+// Writes the saved autorun value back as it opens, then lets the system sleep
+// and shut down again.
 class CompletePage : public WizardPage {
 public:
     static constexpr int kDialogId = 137;

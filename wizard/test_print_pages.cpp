@@ -37,6 +37,9 @@ void TestPrintWaitPage::OnOK() {
         ShowError(kTextImageSendFailed);
         return;
     }
+    // From download mode on, sleep or shutdown could cut the printer off
+    // mid-image; the completion page or shutdown releases it.
+    app.Services().inhibitor.Acquire();
     if (!SendCommand(app, PrepareUpgradeCommand)) {
         ShowError(kTextPrepareUpgradeFailed);
         return;

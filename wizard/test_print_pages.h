@@ -16,7 +16,8 @@ public:
 };
 
 // Retry sends the test print again and stays; OK checks that the image can
-// be sent, then sends the download-mode command and, when the spooler took
+// be sent, then sends the download-mode command (holding off sleep and
+// shutdown first) and, when the spooler took
 // it, runs the download-ready page.
 class TestPrintWaitPage : public WizardPage {
 public:

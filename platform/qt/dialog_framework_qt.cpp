@@ -59,10 +59,29 @@ public:
         }
     }
     void EndDialog(int code) override { run_.End(code); }
+    void SetTimer(int intervalMs) override {
+        if (!timer_) {
+            // A child of the page's window, so it goes with it.
+            timer_ = new QTimer(&window_);
+            QObject::connect(timer_, &QTimer::timeout, timer_, [this] {
+                if (run_.ended) {
+                    timer_->stop();
+                } else {
+                    run_.page->OnTimer();
+                }
+            });
+        }
+        if (intervalMs > 0) {
+            timer_->start(intervalMs);
+        } else {
+            timer_->stop();
+        }
+    }
 
 private:
     Run& run_;
     PageWindow& window_;
+    QTimer* timer_ = nullptr;
 };
 
 QtDialogFramework::QtDialogFramework() : context_(std::make_unique<QObject>()) {}

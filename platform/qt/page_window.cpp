@@ -30,6 +30,11 @@ QString FromBytes(const std::string& text) {
 
 constexpr int kNameRole = Qt::UserRole;
 
+// Static text: a catalogue field or a status line.
+bool IsText(DialogItemKind kind) {
+    return kind == DialogItemKind::Text || kind == DialogItemKind::Status;
+}
+
 const DialogItem* FindItem(const DialogLayout& layout, int id) {
     for (const DialogItem& item : layout.items) {
         if (item.id == id) {
@@ -164,7 +169,8 @@ PageWindow::PageWindow(const DialogLayout& layout, QWidget* parent)
     for (const DialogItem& control : layout.items) {
         QWidget* widget = nullptr;
         switch (control.kind) {
-            case DialogItemKind::Text: {
+            case DialogItemKind::Text:
+            case DialogItemKind::Status: {
                 auto* label = new QLabel(this);
                 label->setTextFormat(Qt::PlainText);
                 label->setWordWrap(true);
@@ -254,8 +260,7 @@ QWidget* PageWindow::Control(int id) const {
 
 QLabel* PageWindow::TextField(int id) const {
     const DialogItem* control = FindItem(layout_, id);
-    return control && control->kind == DialogItemKind::Text ? static_cast<QLabel*>(Control(id))
-                                                            : nullptr;
+    return control && IsText(control->kind) ? static_cast<QLabel*>(Control(id)) : nullptr;
 }
 
 QPushButton* PageWindow::Button(int id) const {
@@ -355,7 +360,7 @@ void PageWindow::FitTexts() {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return rects[a].top() < rects[b].top(); });
     for (std::size_t i : order) {
-        if (ordered_[i].first->kind != DialogItemKind::Text) {
+        if (!IsText(ordered_[i].first->kind)) {
             continue;
         }
         auto* label = static_cast<QLabel*>(ordered_[i].second);

@@ -93,7 +93,7 @@ public:
     QListWidget* List(int id) const;
     PrinterListControl* PrinterList(int id);
 
-    // Static text of a field, as plain text: a catalogue text is never
+    // Static text of a field or a status line, as plain text: a catalogue text is never
     // interpreted as markup or as a mnemonic.
     void SetFieldText(int id, const std::string& text);
     std::string FieldText(int id) const;

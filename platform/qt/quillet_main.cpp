@@ -1,10 +1,12 @@
 // The quillet program: the wizard on Qt Widgets, the local CUPS scheduler
-// (its back end loaded on first use) and the registry file
-// ($QUILLET_REGISTRY_DB, else the one fixed at build time).
+// (its back end loaded on first use), the registry file ($QUILLET_REGISTRY_DB,
+// else the one fixed at build time) and systemd-logind for holding off sleep
+// during the download.
 #include <QApplication>
 
 #include "platform/config_file_posix.h"
 #include "platform/image_file_posix.h"
+#include "platform/inhibitor_logind.h"
 #include "platform/platform_version_linux.h"
 #include "platform/process_posix.h"
 #include "platform/qt/dialog_framework_qt.h"
@@ -35,6 +37,7 @@ int main(int, char** argv) {
     quillet::PosixConfigFiles configFiles;
     quillet::PosixRecoveryRecord recoveryRecord;
     quillet::PosixProcessLauncher launcher;
+    quillet::LogindInhibitor inhibitor;
     // The ends that skip shutdown write the autorun value back from a thread
     // of their own, through a registry object of their own.
     quillet::SqliteRegistry rescueRegistry(registryPath);
@@ -42,6 +45,6 @@ int main(int, char** argv) {
     const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);
 
     return quillet::RunWizard({userLanguage, platformVersion, messageBoxes, spooler, imageFiles,
-                               registry, configFiles, recoveryRecord},
+                               registry, configFiles, recoveryRecord, inhibitor},
                               framework, launcher);
 }

@@ -32,7 +32,7 @@ std::vector<int> OffsetsOf(std::int32_t base) {
     return offsets;
 }
 
-TEST(EnglishSet, HoldsExactlyTheTwentyOneOffsets) {
+TEST(EnglishSet, HoldsExactlyTheListedOffsets) {
     EXPECT_EQ(OffsetsOf(kEnglish), std::vector<int>(std::begin(kOffsets), std::end(kOffsets)));
 }
 
@@ -98,9 +98,9 @@ TEST(WholeTexts, EveryFileLineLoadsByteForByte) {
             longTexts += line.text.size() > 255 ? 1 : 0;
         }
     }
-    // Fifteen sets of 21 texts, and the About label: with every set holding
+    // Fifteen sets of the listed texts, and the About label: with every set holding
     // the English offsets, nothing stray.
-    EXPECT_EQ(checked, 15 * 21 + 1);
+    EXPECT_EQ(checked, 15 * std::size(kOffsets) + 1);
     // Some text is longer than 255 bytes, and no cut shortened it.
     EXPECT_GE(longTexts, 1);
 }

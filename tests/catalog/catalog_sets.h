@@ -37,8 +37,8 @@ inline constexpr std::int32_t kPolish = 13000;
 inline constexpr std::int32_t kRussian = 14000;
 
 // Every offset a set carries, as the English set has them.
-inline constexpr int kOffsets[] = {1,  2,  3,  4,  7,  11,  12,  21,  22,  23, 31,
-                                   32, 51, 61, 62, 63, 101, 111, 121, 131, 132};
+inline constexpr int kOffsets[] = {1,  2,  3,  4,  7,  11, 12, 21, 22,  23,  31,  32,  51, 61,
+                                   62, 63, 64, 65, 66, 67, 68, 69, 101, 111, 121, 131, 132};
 
 inline constexpr const char* kProductName = "Tarvane Nimbrel K7";
 inline constexpr const char* kConfigFile = "quillet.txt";

@@ -84,6 +84,7 @@ public:
                     lists_[item.id] = std::make_unique<RecordingList>(calls);
                     break;
                 case DialogItemKind::Icon:
+                case DialogItemKind::Status:
                     break;
             }
         }

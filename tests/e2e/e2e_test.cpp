@@ -1,146 +1,18 @@
-// The program end to end: its build with a scripted user runs in a folder
-// with "quillet.txt" and a firmware image, against a private scheduler whose
-// K7 queue feeds the emulated printer, with the driver's key in its registry
-// file. Checks what the printer received and the autorun value afterwards.
+// The program end to end (tests/e2e/e2e_fixture.h): what the printer received
+// and the autorun value afterwards.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <optional>
-#include <random>
-#include <sstream>
 
-#include "platform/registry_sqlite.h"
-#include "tests/fixtures/command.h"
-#include "tests/fixtures/private_cupsd.h"
-#include "tests/fixtures/sha256.h"
-#include "tests/fixtures/temp_dir.h"
+#include "tests/e2e/e2e_fixture.h"
 
 namespace quillet::testing {
 namespace {
-
-using std::chrono::milliseconds;
-
-constexpr const char* kKeyPath =
-    "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
-constexpr milliseconds kJobTimeout(60000);
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// The log lines that start with `prefix`.
-std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,
-                                           const std::string& prefix) {
-    std::vector<std::string> found;
-    for (const std::string& line : lines) {
-        if (line.rfind(prefix, 0) == 0) {
-            found.push_back(line);
-        }
-    }
-    return found;
-}
-
-class EndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const std::string missing = PrivateCupsd::Missing();
-        if (!missing.empty()) {
-            ASSERT_FALSE(PrivateCupsd::Required())
-                << "CUPS scheduler tests need cupsd: " << missing;
-            GTEST_SKIP() << "CUPS scheduler tests need cupsd: " << missing;
-        }
-        std::string error;
-        ASSERT_TRUE(cupsd_.Start(error)) << error;
-        ASSERT_TRUE(folder_.Ok());
-
-        // The driver's key with its autorun value switched on, in a registry
-        // file of this run's own, which the program finds by the variable.
-        ASSERT_EQ(::setenv("QUILLET_REGISTRY_DB", registryPath_.c_str(), 1), 0);
-        // The recovery record, too, stays in this run's folder.
-        ASSERT_EQ(::setenv("XDG_STATE_HOME", folder_.File("state").c_str(), 1), 0);
-        SqliteRegistry registry(registryPath_);
-        ASSERT_TRUE(registry.CreateKey(kKeyPath));
-        RegistryKey key = 0;
-        ASSERT_TRUE(registry.OpenKey(kKeyPath, RegistryAccess::Write, key));
-        const std::uint8_t one[4] = {1, 0, 0, 0};
-        ASSERT_TRUE(registry.SetValue(key, "SM AutoRun", REG_DWORD, one, sizeof one));
-        registry.CloseKey(key);
-
-        // A firmware image that no run could produce by chance, three times
-        // an ordinary user's locked-memory limit of 8 MiB.
-        std::mt19937 random(7);
-        firmware_.resize(24 << 20);
-        for (char& byte : firmware_) {
-            byte = static_cast<char>(random());
-        }
-        std::ofstream(folder_.File("firmware.bin"), std::ios::binary) << firmware_;
-    }
-
-    // Writes the configuration and the user's script, runs the program in the
-    // folder (with `around` wrapped around its start in sh) and returns the
-    // lines the scripted user logged.
-    std::vector<std::string> RunProgram(const std::string& imageLine, const std::string& script,
-                                        const std::string& around = "exec \"$0\"") {
-        std::ofstream(folder_.File("quillet.txt"), std::ios::binary)
-            << "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\n"
-            << imageLine << "\r\n";
-        std::ofstream(folder_.File("quillet-user.txt")) << script;
-        result_ = RunCommand({"sh", "-c", "cd \"$1\" || exit 1\n" + around, QUILLET_E2E_PROGRAM,
-                              folder_.Path().string()});
-        return Lines(ReadFile(folder_.File("quillet-user.log")));
-    }
-
-    std::optional<std::uint32_t> AutoRun() {
-        SqliteRegistry registry(registryPath_);
-        RegistryKey key = 0;
-        if (!registry.OpenKey(kKeyPath, RegistryAccess::QueryValue, key)) {
-            return std::nullopt;
-        }
-        std::uint32_t type = 0;
-        std::uint8_t data[4] = {};
-        std::uint32_t size = sizeof data;
-        const bool read = registry.QueryValue(key, "SM AutoRun", type, data, size);
-        registry.CloseKey(key);
-        if (!read || type != REG_DWORD || size != 4) {
-            return std::nullopt;
-        }
-        return data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
-    }
-
-    std::vector<std::string> JobKinds() {
-        cupsd_.WaitUntilIdle(PrivateCupsd::kK7Queue, kJobTimeout);
-        std::vector<std::string> kinds;
-        for (const EmulatedJob& job : cupsd_.EmulatedJobs()) {
-            kinds.push_back(job.kind);
-        }
-        return kinds;
-    }
-
-    PrivateCupsd cupsd_;
-    TempDir folder_{"quillet-e2e"};
-    const std::string registryPath_ = folder_.File("registry.db");
-    std::string firmware_;
-    CommandResult result_;
-};
 
 TEST_F(EndToEndTest, FullUpgradeSendsTestPageDownloadModeAndTheWholeImage) {
     const auto log =

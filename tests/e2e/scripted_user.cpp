@@ -5,7 +5,9 @@
 //
 // Script lines: "<dialog id> <action>", action one of ok, cancel, retry,
 // escape, close, about, refresh, install, hold (do nothing, so the page waits
-// until something outside ends the run); "box ok" for a message box. A page
+// until something outside ends the run), watch (hold, and log each new text of
+// the page's status lines as "status <id>|<text>", the n-th with a screenshot
+// "status-<n>.png" of the page); "box ok" for a message box. A page
 // or box with nothing scripted for it is left with Escape and logged as
 // "unscripted".
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 #include <deque>
 #include <map>
 
@@ -109,6 +112,8 @@ private:
             QTest::keyClick(&window, Qt::Key_I, Qt::ControlModifier);
         } else if (action == "hold") {
             // Leave the page waiting: the test ends the run from outside.
+        } else if (action == "watch") {
+            Watch(window);
         } else if (action == "about") {
             std::unique_ptr<QMenu> menu(window.BuildMenu());
             menu->actions().last()->trigger();
@@ -118,6 +123,23 @@ private:
             }
             QTest::keyClick(&window, Qt::Key_Escape);
         }
+    }
+
+    void Watch(PageWindow& window) {
+        auto* timer = new QTimer(&window);
+        QObject::connect(timer, &QTimer::timeout, &window, [this, &window] {
+            for (const DialogItem& item : window.Layout().items) {
+                const QString text =
+                    item.kind == DialogItemKind::Status ? window.TextField(item.id)->text() : "";
+                if (!text.isEmpty() && text != statusTexts_[item.id]) {
+                    statusTexts_[item.id] = text;
+                    // The picture first: once the line is logged, it exists.
+                    window.grab().save(QString("status-%1.png").arg(++statusShots_));
+                    Log(QString("status %1|%2").arg(item.id).arg(text));
+                }
+            }
+        });
+        timer->start(100);
     }
 
     void OnBox(QDialog& dialog) {
@@ -135,6 +157,8 @@ private:
     QtDialogFramework& framework_;
     QFile log_;
     std::map<QString, std::deque<QString>> actions_;
+    std::map<int, QString> statusTexts_;
+    int statusShots_ = 0;
 };
 
 }  // namespace

@@ -1,0 +1,270 @@
+// The guarded download end to end: the program holds off sleep and shutdown
+// through logind while the printer is in download mode. logind is a stand-in
+// (logind_standin.py) on a private system bus that records each Inhibit call
+// and when the caller let go of the lock.
+#include <signal.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "app/message_catalog.h"
+#include "printer/delivery_status.h"
+#include "tests/e2e/e2e_fixture.h"
+
+namespace quillet::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+// A private dbus-daemon as the system bus, with the logind stand-in on it.
+// DBUS_SYSTEM_BUS_ADDRESS names it for this process and the program.
+class PrivateLogind {
+public:
+    PrivateLogind() : dir_("quillet-bus") {
+        const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+        previous_ = address != nullptr ? address : "";
+    }
+    // The stand-in ends with its bus.
+    ~PrivateLogind() {
+        if (bus_ > 0) {
+            ::kill(bus_, SIGTERM);
+        }
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", previous_.c_str(), 1);
+    }
+
+    // `probe`: a shell command whose output the stand-in adds to each line.
+    bool Start(const std::string& probe, std::string& error) {
+        const std::string socket = dir_.File("system_bus_socket");
+        std::ofstream(dir_.File("bus.conf"))
+            << "<busconfig><listen>unix:path=" << socket << "</listen><auth>EXTERNAL</auth>"
+            << "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+            << "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy></busconfig>";
+        const CommandResult bus =
+            RunCommand({"dbus-daemon", "--config-file=" + dir_.File("bus.conf"), "--fork",
+                        "--print-address=1", "--print-pid=1"});
+        const auto lines = Lines(bus.out);
+        if (bus.exitStatus != 0 || lines.size() != 2) {
+            error = "dbus-daemon: " + bus.err;
+            return false;
+        }
+        bus_ = std::stoi(lines[1]);
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", lines[0].c_str(), 1);
+
+        const CommandResult standIn =
+            RunCommand({"sh", "-c", "/usr/bin/python3 \"$@\" >>\"$2.log\" 2>&1 &", "sh",
+                        QUILLET_LOGIND_STANDIN, Record(), probe});
+        if (standIn.exitStatus != 0 ||
+            !WaitFor([this] { return !Lines(ReadFile(Record())).empty(); })) {
+            error = "logind stand-in: " + ReadFile(Record() + ".log");
+            return false;
+        }
+        return true;
+    }
+
+    std::string Record() const { return dir_.File("logind.txt"); }
+
+    // The recorded lines after "ready", once there are `count` of them or
+    // after ten seconds: the stand-in sees the end of a lock a moment late.
+    std::vector<std::string> Calls(std::size_t count) const {
+        std::vector<std::string> lines;
+        WaitFor([&] {
+            lines = Lines(ReadFile(Record()));
+            return lines.size() > count;
+        });
+        lines.erase(lines.begin());
+        return lines;
+    }
+
+private:
+    template <typename Done>
+    static bool WaitFor(Done done) {
+        for (int i = 0; i < 100; ++i) {
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(milliseconds(100));
+        }
+        return false;
+    }
+
+    TempDir dir_;
+    std::string previous_;
+    int bus_ = -1;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// sh, after the program has been started in the background as $pid: waits up
+// to 30 seconds until `file` holds `text`, then runs `command`.
+std::string AwaitThen(const std::string& file, const std::string& text,
+                      const std::string& command) {
+    return "n=0; until grep -qF -- " + Quoted(text) + " " + Quoted(file) +
+           " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
+}
+
+struct GuardCase {
+    const char* name;
+    const char* image;
+    std::string script;
+    // Once this text shows in the user's log ("log") or the stand-in's record
+    // ("record"), "term" is noted in the record and SIGTERM ends the program;
+    // empty: the run ends by itself.
+    std::string until;
+    std::string pattern;
+    std::vector<std::string> calls;  // recorded after "ready"
+    friend void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class GuardTest : public EndToEndTest, public ::testing::WithParamInterface<GuardCase> {
+protected:
+    void SetUp() override {
+        EndToEndTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        // At each call: the K7 queue's jobs so far and the driver's autorun value.
+        const std::string probe =
+            "echo jobs=$(lpstat -W all -o " + std::string(PrivateCupsd::kK7Queue) +
+            " | wc -l) autorun=$(sqlite3 \"$QUILLET_REGISTRY_DB\"" +
+            " \"SELECT hex(data) FROM reg_values WHERE name = 'SM AutoRun'\")";
+        std::string error;
+        ASSERT_TRUE(logind_.Start(probe, error)) << error;
+    }
+
+    PrivateLogind logind_;
+};
+
+const std::string kLead = "140 ok\n102 ok\n129 ok\n130 ok\n";
+const std::string kInhibit =
+    "inhibit|sleep:shutdown|Quillet|Sending new firmware to the printer. Interrupting it could "
+    "leave the printer unusable.|block|jobs=1 autorun=00000000";
+const std::string kReleasedAfterImage = "release|jobs=3 autorun=01000000";
+const std::string kReleasedBeforeImage = "release|jobs=2 autorun=01000000";
+
+TEST_P(GuardTest, InhibitorIsHeldExactlyWhileThePrinterIsInDownloadMode) {
+    const GuardCase& c = GetParam();
+    std::string around = "exec \"$0\"";
+    if (!c.until.empty()) {
+        const std::string file =
+            c.until == "log" ? folder_.File("quillet-user.log") : logind_.Record();
+        around = "\"$0\" & pid=$!; " +
+                 AwaitThen(file, c.pattern, "echo term >>" + Quoted(logind_.Record())) +
+                 "kill -TERM $pid; wait $pid";
+    }
+    RunProgram(c.image, c.script, around);
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+    EXPECT_EQ(logind_.Calls(c.calls.size()), c.calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, GuardTest,
+    ::testing::Values(
+        // The completion page stays open: the lock must end before the program does.
+        GuardCase{"CompletionPageReleasesAfterItsWrite",
+                  "File=firmware.bin",
+                  kLead + "132 ok\n133 ok\n137 hold\n",
+                  "record",
+                  "^release",
+                  {kInhibit, kReleasedAfterImage, "term"}},
+        GuardCase{"TerminationSignalOnTheDownloadPage",
+                  "File=firmware.bin",
+                  kLead + "132 ok\n133 hold\n",
+                  "log",
+                  "^page 133",
+                  {kInhibit, "term", kReleasedAfterImage}},
+        GuardCase{"CancelOnTheDownloadReadyPage",
+                  "File=firmware.bin",
+                  kLead + "132 cancel\n",
+                  "",
+                  "",
+                  {kInhibit, kReleasedBeforeImage}},
+        // Checked before download mode: no lock is taken for an image that cannot be sent.
+        GuardCase{"ImageRefusedTakesNone", "File=missing.bin", kLead + "box ok\n", "", "", {}},
+        GuardCase{"CancelBeforeDownloadModeTakesNone",
+                  "File=firmware.bin",
+                  "140 ok\n102 ok\n129 ok\n130 cancel\n",
+                  "",
+                  "",
+                  {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- The download page's status line, through the scheduler -----------------
+
+struct StatusCase {
+    const char* name;
+    bool printerAnswers;  // false: the K7 queue's device is a closed port
+    // In turn: the status text to wait for (offset, and whether only the part
+    // before its %1), the name its screenshot is kept under, and the shell
+    // command run once it shows.
+    struct Step {
+        int offset;
+        bool prefix;
+        const char* screenshot;
+        const char* then;
+    };
+    std::vector<Step> steps;
+    friend void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StatusLineTest : public EndToEndTest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusLineTest, FollowsTheImageJob) {
+    const StatusCase& c = GetParam();
+    std::string error;
+    if (!c.printerAnswers) {
+        ASSERT_TRUE(cupsd_.RunClient(
+            {"lpadmin", "-p", PrivateCupsd::kK7Queue, "-v", "socket://127.0.0.1:9"}, error))
+            << error;
+    }
+    std::vector<std::string> expected;
+    std::string around = "\"$0\" & pid=$!; ";
+    for (const StatusCase::Step& step : c.steps) {
+        std::string text =
+            MessageCatalog::Builtin().Load(static_cast<std::uint16_t>(1000 + step.offset));
+        if (step.prefix) {
+            text.resize(text.find("%1"));
+        }
+        expected.push_back("status 1021|" + text);
+        around += AwaitThen(folder_.File("quillet-user.log"), expected.back(), step.then);
+    }
+    const auto log = RunProgram("File=firmware.bin", kLead + "132 ok\n133 watch\n",
+                                around + "kill -TERM $pid; wait $pid");
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+
+    // Each awaited line in turn, and its picture kept.
+    const auto lines = LinesStartingWith(log, "status ");
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        while (at < lines.size() && lines[at].rfind(expected[i], 0) != 0) {
+            ++at;
+        }
+        ASSERT_LT(at, lines.size()) << expected[i] << "\n"
+                                    << ReadFile(folder_.File("quillet-user.log"));
+        std::filesystem::create_directories(QUILLET_E2E_SCREENSHOTS);
+        std::filesystem::copy_file(folder_.File("status-" + std::to_string(at + 1) + ".png"),
+                                   std::string(QUILLET_E2E_SCREENSHOTS "/") + c.steps[i].screenshot,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, StatusLineTest,
+    ::testing::Values(
+        StatusCase{"Delivered", true, {{kTextDelivered, false, "download-delivered.png", ":"}}},
+        // The image waits behind the test page, which the closed port keeps
+        // from printing; cancelling it ends it badly.
+        StatusCase{
+            "WaitingThenFailed",
+            false,
+            {{kTextWaitingMessage, true, "download-waiting.png", "cancel -a Tarvane_Nimbrel_K7"},
+             {kTextNotDelivered, false, "download-failed.png", ":"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quillet::testing
