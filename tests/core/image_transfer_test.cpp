@@ -11,7 +11,7 @@
 #include "platform/image_file_posix.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {

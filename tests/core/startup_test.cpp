@@ -7,7 +7,7 @@
 
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {

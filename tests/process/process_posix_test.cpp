@@ -15,7 +15,7 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {

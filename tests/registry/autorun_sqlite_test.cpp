@@ -13,7 +13,7 @@
 #include "platform/registry_sqlite.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/temp_dir.h"
 #include "tests/registry/registry_seed.h"
 
 namespace quillet::testing {

@@ -16,7 +16,7 @@
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/recording_launcher.h"
 #include "tests/doubles/scripted_dialogs.h"
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/temp_dir.h"
 #include "wizard/wizard_first_pages.h"
 
 namespace quillet::testing {
