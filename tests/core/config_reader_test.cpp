@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "emulator/temp_dir.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {

@@ -1,0 +1,302 @@
+// Fault injection over whole runs. One scripted upgrade (the driver branch,
+// a Retry, then every page to the end) runs on the Qt framework over the
+// recording doubles; then it runs again once for each platform call it made,
+// with that call failing (a write also once taking half its bytes). After
+// every run the invariants hold:
+//  - no job that was cut short or never finished is completed, and a cut job
+//    is aborted;
+//  - every printer handle, file, block, lock and key taken is given back
+//    exactly once;
+//  - every job after the choice is spooled while "SM AutoRun" is 0, and at the
+//    end the value is the saved one, or it was never changed;
+//  - the run shows what its pages say: the full run's pages, boxes, jobs and
+//    autorun writes, except as kVisible says for the failures the user sees.
+// 54 runs today (the count is printed).
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "app/language_map.h"
+#include "platform/qt/dialog_framework_qt.h"
+#include "platform/qt/message_boxes_qt.h"
+#include "printer/commands.h"
+#include "tests/doubles/doubles.h"
+#include "tests/qt/qt_driver.h"
+#include "wizard/wizard_first_pages.h"
+
+using namespace quillet;
+using namespace quillet::testing;
+
+namespace {
+
+using Story = std::vector<std::string>;
+
+constexpr const char* kKeyPath =
+    "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
+constexpr const char* kConfig = "K7\r\nTarvane Nimbrel K7\r\nx\r\nFile=firmware.bin\r\n";
+const std::string kImage = std::string("\x1b%-12345X@PJL firmware") + '\0' + std::string(4000, 'Z');
+
+const Story kFullRun = {
+    "Page 140",           "Page 102", "Page 138",      "Start driver\\setup.exe",
+    "Page 139",           "Page 102", "AutoRun := 0",  "Page 129",
+    "Job TestPrint",      "Page 130", "Job TestPrint", "Page 130",
+    "Job PrepareUpgrade", "Page 132", "Job Image",     "Page 133",
+    "AutoRun := 1",       "Page 137",
+};
+
+// The failures the user sees: a failed call that follows the `occurrence`-th
+// story entry `after` (and is one of `calls`, when given) changes the full run
+// so: `stop` ends the run with that entry, `replace` takes the place of the
+// next entry, `drop` removes the next such entry.
+struct Visible {
+    const char* after;
+    int occurrence;
+    std::vector<std::string> calls;
+    enum { Stop, Replace, Drop } change;
+    const char* entry;
+};
+const Visible kVisible[] = {
+    {"", 1, {"GetVersionEx"}, Visible::Stop, "Box 7 @none [Error]"},
+    {"Page 102", 2, {"RegOpenKey(write)", "RegSetValue"}, Visible::Drop, "AutoRun := 0"},
+    {"Page 138", 1, {"StartProcess"}, Visible::Drop, "Start driver\\setup.exe"},
+    {"Page 129", 1, {}, Visible::Stop, "Box 2 @129 [app]"},
+    {"Page 130", 1, {}, Visible::Replace, "Box 2 @130 [app]"},
+    {"Page 130", 2, {}, Visible::Stop, "Box 3 @130 [app]"},
+    {"Page 132", 1, {}, Visible::Stop, "Box 4 @133 [app]"},
+    {"Page 133", 1, {"RegOpenKey(write)", "RegSetValue"}, Visible::Drop, "AutoRun := 1"},
+};
+// Calls whose failure cannot be reported, or that the pages rightly ignore.
+const std::set<std::string> kUnseen = {"ClosePrinter",     "RegCloseKey",   "CloseHandle",
+                                       "VirtualFree",      "VirtualUnlock", "EnumPrinters",
+                                       "RegOpenKey(read)", "RegQueryValue", "GetUserDefaultLangID"};
+
+QString Joined(const Story& story) {
+    QStringList entries;
+    for (const std::string& entry : story) {
+        entries << QString::fromStdString(entry);
+    }
+    return entries.join(" | ");
+}
+
+struct Failure {
+    std::string call;  // empty: none
+    int occurrence = 0;
+    bool partial = false;
+    std::size_t storyBefore = 0;  // entries of the full run before the call
+};
+
+struct Run {
+    PlatformDoubles doubles;
+    QtDialogFramework framework;
+    QtMessageBoxes boxes{framework};
+    QtDriver driver{framework};
+    std::vector<std::optional<std::uint32_t>> autoRunAtJobs;
+
+    Run() {
+        doubles.spooler.printers = {"Tarvane_Nimbrel_K7", "Office_Laser"};
+        doubles.spooler.payloadNames = {{TestPrintCommand, "TestPrint"},
+                                        {PrepareUpgradeCommand, "PrepareUpgrade"},
+                                        {kImage, "Image"}};
+        doubles.registry.SetDword(kKeyPath, "SM AutoRun", 1);
+        doubles.imageFiles.files["firmware.bin"] = kImage;
+        doubles.log.onCall = [this](const std::string& call) {
+            if (call == "StartDocPrinter") {
+                autoRunAtJobs.push_back(doubles.registry.Dword(kKeyPath, "SM AutoRun"));
+            }
+        };
+        driver.onPage = [this](int id) {
+            doubles.log.story.push_back("Page " + std::to_string(id));
+        };
+        driver.onBox = [this](const QtDriver::BoxSeen& box) {
+            int offset = 0;
+            for (int candidate : {1, 2, 3, 4, 7}) {
+                if (box.text.toStdString() ==
+                    MessageCatalog::Builtin().Load(
+                        static_cast<std::uint16_t>(kEnglishBase + candidate))) {
+                    offset = candidate;
+                }
+            }
+            QCOMPARE(box.buttonCount, 1);
+            auto* owner = qobject_cast<PageWindow*>(box.parent);
+            const QString caption =
+                box.caption == QCoreApplication::applicationName() ? "app" : box.caption;
+            doubles.log.story.push_back(
+                "Box " + std::to_string(offset) + " @" +
+                (owner ? std::to_string(owner->Layout().dialogId) : "none") +
+                (box.icon == QMessageBox::Critical ? " stop" : "") + " [" + caption.toStdString() +
+                "]");
+        };
+        // The user: the driver branch first, then through to the end with one
+        // Retry on the waiting page. Pages left unscripted get Escape.
+        for (int page : {140, 102, 138, 139}) {
+            driver.Then(page, page == 102 ? QtDriver::Key(Qt::Key_I, Qt::ControlModifier)
+                                          : QtDriver::ClickButton(kIdOk));
+        }
+        driver.Then(102, QtDriver::Key(Qt::Key_Return));
+        driver.Then(129, QtDriver::ClickButton(kIdOk));
+        driver.Then(130, QtDriver::ClickButton(kIdRetry));
+        for (int page : {130, 132, 133, 137}) {
+            driver.Then(page, QtDriver::ClickButton(kIdOk));
+        }
+    }
+
+    void Play(const Failure& failure, const char* config = kConfig) {
+        if (!failure.call.empty()) {
+            doubles.log.FailCall(failure.call, failure.occurrence);
+            doubles.log.partialWrites = failure.partial;
+        }
+        QTemporaryDir folder;
+        QFile file(folder.filePath("quillet.txt"));
+        if (config) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(config);
+            file.close();
+        }
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        WizardFirstPages firstPages(framework, doubles.launcher);
+        UpgradeApp app({doubles.userLanguage, doubles.platformVersion, boxes, doubles.spooler,
+                        doubles.imageFiles, doubles.registry},
+                       firstPages);
+        app.InitInstance();
+        app.ExitInstance();
+        QDir::setCurrent(previous);
+    }
+
+    void CheckInvariants(const Story& expected) {
+        const CallLog& log = doubles.log;
+        QCOMPARE(log.faults, std::vector<std::string>());
+        for (const SentJob& job : doubles.spooler.jobs) {
+            if (job.ended && !job.aborted) {
+                QVERIFY2(
+                    !job.cut && (job.data.empty() || doubles.spooler.payloadNames.count(job.data)),
+                    "a cut or unknown job was completed");
+                QCOMPARE(job.printer, std::string("Tarvane_Nimbrel_K7"));
+                QCOMPARE(job.docInfo.documentName, std::string(kJobDocumentName));
+                QCOMPARE(job.docInfo.dataType, std::string(kJobDataType));
+            }
+            if (job.cut) {
+                const bool abortFailed = log.Count("AbortPrinter") > 0 && !job.aborted;
+                QVERIFY2(job.aborted || abortFailed, "a cut job was not aborted");
+                QVERIFY2(!job.ended, "a cut job was ended");
+            }
+        }
+        QCOMPARE(doubles.spooler.OpenHandles(), 0);
+        QCOMPARE(doubles.registry.OpenKeys(), 0);
+        QCOMPARE(doubles.imageFiles.Held(), 0);
+        const bool switchedOff =
+            std::find(log.story.begin(), log.story.end(), "AutoRun := 0") != log.story.end();
+        for (const auto& value : autoRunAtJobs) {
+            QCOMPARE(value, std::optional<std::uint32_t>(switchedOff ? 0 : 1));
+        }
+        // At the end: the last value written, or the one before the run.
+        std::uint32_t last = 1;
+        for (const std::string& entry : expected) {
+            if (entry.rfind("AutoRun := ", 0) == 0) {
+                last = static_cast<std::uint32_t>(std::stoul(entry.substr(11)));
+            }
+        }
+        QCOMPARE(doubles.registry.Dword(kKeyPath, "SM AutoRun"),
+                 std::optional<std::uint32_t>(last));
+        QCOMPARE(Joined(log.story), Joined(expected));
+    }
+};
+
+// The full run as the failure of that call changes it.
+Story Expected(const Failure& failure, const Story& full) {
+    if (kUnseen.count(failure.call)) {
+        return full;
+    }
+    const std::size_t at = failure.storyBefore;
+    const std::string after = at > 0 ? full[at - 1] : "";
+    const int occurrence =
+        static_cast<int>(std::count(full.begin(), full.begin() + static_cast<long>(at), after));
+    for (const Visible& row : kVisible) {
+        const bool callMatches = row.calls.empty() || std::find(row.calls.begin(), row.calls.end(),
+                                                                failure.call) != row.calls.end();
+        if (row.after != after || (at > 0 && row.occurrence != occurrence) || !callMatches) {
+            continue;
+        }
+        Story story(full.begin(), full.begin() + static_cast<long>(at));
+        // The whole document was written: the job is ended all the same.
+        if (failure.call == "EndPagePrinter" && row.change != Visible::Drop) {
+            story.push_back(full[at]);
+        }
+        if (row.change == Visible::Stop) {
+            story.push_back(row.entry);
+            // Shutdown writes back what the choice switched off.
+            if (std::find(story.begin(), story.end(), "AutoRun := 0") != story.end()) {
+                story.push_back("AutoRun := 1");
+            }
+        } else if (row.change == Visible::Replace) {
+            story.push_back(row.entry);
+            story.insert(story.end(), full.begin() + static_cast<long>(at) + 1, full.end());
+        } else {
+            Story rest(full.begin() + static_cast<long>(at), full.end());
+            rest.erase(std::find(rest.begin(), rest.end(), row.entry));
+            story.insert(story.end(), rest.begin(), rest.end());
+        }
+        return story;
+    }
+    return full;
+}
+
+std::vector<Failure> failures;
+
+}  // namespace
+
+class WholeRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QCOMPARE(QApplication::topLevelWidgets().size(), 0); }
+
+    void fullRun() {
+        Run run;
+        run.Play({});
+        run.CheckInvariants(kFullRun);
+        QVERIFY(run.driver.inactive.empty());
+        // Every call of the full run, in turn, is the one that fails.
+        failures.clear();
+        std::map<std::string, int> seen;
+        for (std::size_t i = 0; i < run.doubles.log.calls.size(); ++i) {
+            const std::string& call = run.doubles.log.calls[i];
+            const int occurrence = ++seen[call];
+            failures.push_back({call, occurrence, false, run.doubles.log.storyBefore[i]});
+            if (call == "WritePrinter") {
+                failures.push_back({call, occurrence, true, run.doubles.log.storyBefore[i]});
+            }
+        }
+        qInfo("fault injection: %zu runs with one call failing", failures.size());
+    }
+
+    void oneCallFails_data() {
+        QTest::addColumn<int>("index");
+        for (std::size_t i = 0; i < failures.size(); ++i) {
+            QTest::addRow("%s #%d%s", failures[i].call.c_str(), failures[i].occurrence,
+                          failures[i].partial ? " takes half" : "")
+                << static_cast<int>(i);
+        }
+    }
+    void oneCallFails() {
+        QFETCH(int, index);
+        const Failure& failure = failures[static_cast<std::size_t>(index)];
+        Run run;
+        run.Play(failure);
+        run.CheckInvariants(Expected(failure, kFullRun));
+    }
+
+    void unusableConfigurationEndsWithTheStopBox() {
+        Run run;
+        run.Play({}, nullptr);
+        run.CheckInvariants({"Box 1 @none stop [Firmware Upgrade]"});
+    }
+};
+
+QTEST_MAIN(WholeRunTest)
+#include "whole_run_test.moc"
