@@ -100,21 +100,6 @@ TEST_F(PackageFolderTest, LeavesNoZombieBehind) {
     EXPECT_TRUE(HasNoChildren());
 }
 
-TEST_F(PackageFolderTest, RunningTheBranchTwiceStartsTwoInstallers) {
-    WriteInstaller("#!/bin/sh\necho run >> runs\n", kExecutable);
-    PosixProcessLauncher launcher;
-    EXPECT_TRUE(launcher.StartProcess(kInstaller));
-    EXPECT_TRUE(launcher.StartProcess(kInstaller));
-    const auto deadline = std::chrono::steady_clock::now() + milliseconds(10000);
-    std::string runs;
-    while (runs.size() < 8 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(milliseconds(10));
-        std::ifstream in("runs");
-        runs.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    EXPECT_EQ(runs, "run\nrun\n");
-}
-
 struct NotStartedCase {
     const char* name;
     bool makeFolder;

@@ -22,25 +22,6 @@ const DialogLayout& Layout(int id) {
     return *quillet::FindDialogLayout(id);
 }
 
-const DialogItem& Item(int dialog, int id) {
-    for (const DialogItem& item : Layout(dialog).items) {
-        if (item.id == id) {
-            return item;
-        }
-    }
-    qFatal("no item %d in dialog %d", id, dialog);
-}
-
-// A text of 290 characters, as long as the longest translated page text.
-std::string LongText() {
-    std::string text;
-    while (text.size() < 290) {
-        text += "De printer-LED blijft knipperen terwijl de firmware wordt gedownload. ";
-    }
-    text.resize(290);
-    return text;
-}
-
 QString AccessibleName(QObject* object) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
     return iface ? iface->text(QAccessible::Name) : QStringLiteral("<no interface>");
@@ -55,14 +36,12 @@ private slots:
     void cleanup();
     void controlsStandAtTheirDialogUnits_data();
     void controlsStandAtTheirDialogUnits();
-    void baseUnitsComeFromTheDialogFont();
     void textsArePlainLeftAlignedAndWrap();
     void okIsTheDefaultButtonAndEnterPressesIt();
     void escapeIssuesCancelOnAPageWithoutCancel();
     void closeBoxIssuesTheWindowMenuClose();
     void buttonsIssueTheirIds();
     void listKeepsNamesSortedAndSelectsByPrefix();
-    void longTextIsShownWhole();
     void windowMenuHoldsCommandsCloseAndAppendedEntries();
     void driverCommandsHaveShortcuts();
     void everythingHasItsVisibleTextForAccessibility();
@@ -104,16 +83,6 @@ void PageWindowTest::controlsStandAtTheirDialogUnits() {
     QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
     QVERIFY(window.windowFlags() & Qt::WindowTitleHint);
     QVERIFY(!(window.windowFlags() & Qt::WindowContextHelpButtonHint));
-}
-
-void PageWindowTest::baseUnitsComeFromTheDialogFont() {
-    PageWindow window(Layout(140));
-    const QFontMetrics metrics(window.font());
-    const int average =
-        metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    QCOMPARE(window.BaseUnits().x, (average / 26 + 1) / 2);
-    QCOMPARE(window.BaseUnits().y, metrics.height());
-    QCOMPARE(window.font().pointSize(), 8);
 }
 
 void PageWindowTest::textsArePlainLeftAlignedAndWrap() {
@@ -212,33 +181,6 @@ void PageWindowTest::listKeepsNamesSortedAndSelectsByPrefix() {
     list->ResetContent();
     QCOMPARE(list->GetCount(), 0);
     QCOMPARE(list->GetText(0), std::string());
-}
-
-void PageWindowTest::longTextIsShownWhole() {
-    PageWindow window(Layout(133));
-    const std::string text = LongText();
-    QCOMPARE(text.size(), std::size_t(290));
-    window.SetFieldText(861, text);
-    window.SetFieldText(862, text);
-    window.SetFieldText(863, "Wait until the printer is completely done resetting, then press OK.");
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QLabel* first = window.TextField(861);
-    QLabel* second = window.TextField(862);
-    QLabel* third = window.TextField(863);
-    QCOMPARE(first->text().size(), 290);
-    QVERIFY(first->height() >= first->heightForWidth(first->width()));
-    QVERIFY(second->height() >= second->heightForWidth(second->width()));
-    // Nothing overlaps, and the window holds every field.
-    QVERIFY(second->geometry().top() > first->geometry().bottom());
-    QVERIFY(third->geometry().top() > second->geometry().bottom());
-    QVERIFY(window.rect().contains(third->geometry()));
-    // A short text gives the rectangle of the layout back.
-    window.SetFieldText(861, "short");
-    window.SetFieldText(862, "short");
-    QCOMPARE(first->geometry(), window.ToPixels(Item(133, 861).rect));
-    QCOMPARE(window.height(), window.BaseUnits().ToPixelsY(200));
-    window.hide();
 }
 
 void PageWindowTest::windowMenuHoldsCommandsCloseAndAppendedEntries() {
