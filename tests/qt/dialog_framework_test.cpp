@@ -83,7 +83,6 @@ private slots:
     void endCodes();
     void endingHidesAtOnceAndTheRunReturnsAfterTheHandler();
     void runsNestAndOnlyTheInnermostIsOnScreen();
-    void aSecondEndReplacesTheCode();
     void aPageThatEndsWhileInitialisingIsNeverShown();
     void unknownLayoutFailsWithoutInitialisation();
     void quitWhileWaitingEndsTheRunWithoutTheUser();
@@ -91,8 +90,6 @@ private slots:
     void quitEndsAMessageBoxThatWaits();
     void pagesRunWhileAMainWindowIsSetAreItsChildren();
     void windowMenuEntriesReachOnSysCommand();
-    void focusGoesToTheFirstControlThatTakesIt();
-    void boxesShowPlainTextAndAreAccessible();
 };
 
 void DialogFrameworkTest::cleanup() {
@@ -180,19 +177,6 @@ void DialogFrameworkTest::runsNestAndOnlyTheInnermostIsOnScreen() {
     QCOMPARE(log, QStringList({"init 129", "ok 129", "init 130", "cancel 130", "inner returned 2",
                                "outer returned 1"}));
     QCOMPARE(driver.shown, std::vector<int>({129, 130}));
-}
-
-void DialogFrameworkTest::aSecondEndReplacesTheCode() {
-    QtDialogFramework framework;
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage page(framework, 129, log);
-    page.ok = [](TestPage& self) {
-        self.EndDialog(2);
-        self.EndDialog(1);
-    };
-    driver.Then(129, QtDriver::ClickButton(1));
-    QCOMPARE(page.DoModal(), 1);
 }
 
 void DialogFrameworkTest::aPageThatEndsWhileInitialisingIsNeverShown() {
@@ -308,60 +292,6 @@ void DialogFrameworkTest::windowMenuEntriesReachOnSysCommand() {
     driver.Then(140, QtDriver::CloseBox());
     QCOMPARE(page.DoModal(), 2);
     QCOMPARE(log, QStringList({"init 140", "syscommand 16", "syscommand 61536", "cancel 140"}));
-}
-
-void DialogFrameworkTest::focusGoesToTheFirstControlThatTakesIt() {
-    QtDialogFramework framework;
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage select(framework, 102, log);
-    TestPage welcome(framework, 140, log);
-    QWidget* focusOnSelect = nullptr;
-    QWidget* focusOnWelcome = nullptr;
-    driver.Then(102, [&](PageWindow& window) {
-        focusOnSelect = QApplication::focusWidget();
-        QCOMPARE(focusOnSelect, window.Control(900));
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
-    driver.Then(140, [&](PageWindow& window) {
-        focusOnWelcome = QApplication::focusWidget();
-        QCOMPARE(focusOnWelcome, window.Control(1));
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
-    select.DoModal();
-    welcome.DoModal();
-    QVERIFY(focusOnSelect && focusOnWelcome);
-}
-
-void DialogFrameworkTest::boxesShowPlainTextAndAreAccessible() {
-    QtDialogFramework framework;
-    QtMessageBoxes boxes(framework);
-    QtDriver driver(framework);
-    QString name;
-    QString text;
-    Qt::TextFormat format = Qt::RichText;
-    driver.ThenBox([&](QMessageBox& box) {
-        format = box.textFormat();
-        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&box);
-        QVERIFY(iface);
-        name = iface->text(QAccessible::Name);
-        // The text is a label of the box.
-        for (QLabel* label : box.findChildren<QLabel*>()) {
-            QAccessibleInterface* labelIface = QAccessible::queryAccessibleInterface(label);
-            if (labelIface->text(QAccessible::Name) == box.text()) {
-                text = box.text();
-            }
-        }
-        QSignalSpy accessibleOk(box.button(QMessageBox::Ok), &QPushButton::clicked);
-        QCOMPARE(QAccessible::queryAccessibleInterface(box.button(QMessageBox::Ok))
-                     ->text(QAccessible::Name),
-                 QString("OK"));
-        box.button(QMessageBox::Ok)->click();
-    });
-    boxes.ShowMessage(nullptr, "<b>An error</b> & more", nullptr, MessageIcon::None);
-    QCOMPARE(format, Qt::PlainText);
-    QCOMPARE(name, QString("Error"));
-    QCOMPARE(text, QString("<b>An error</b> & more"));
 }
 
 QTEST_MAIN(DialogFrameworkTest)

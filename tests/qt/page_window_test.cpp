@@ -38,12 +38,9 @@ private slots:
     void controlsStandAtTheirDialogUnits();
     void textsArePlainLeftAlignedAndWrap();
     void okIsTheDefaultButtonAndEnterPressesIt();
-    void escapeIssuesCancelOnAPageWithoutCancel();
-    void closeBoxIssuesTheWindowMenuClose();
     void buttonsIssueTheirIds();
     void listKeepsNamesSortedAndSelectsByPrefix();
     void windowMenuHoldsCommandsCloseAndAppendedEntries();
-    void driverCommandsHaveShortcuts();
     void everythingHasItsVisibleTextForAccessibility();
 };
 
@@ -111,28 +108,6 @@ void PageWindowTest::okIsTheDefaultButtonAndEnterPressesIt() {
     QTest::keyClick(&window, Qt::Key_Return);
     QCOMPARE(commands.size(), 1);
     QCOMPARE(commands.at(0).at(0).toInt(), 1);
-}
-
-void PageWindowTest::escapeIssuesCancelOnAPageWithoutCancel() {
-    PageWindow window(Layout(140));
-    QSignalSpy commands(&window, &PageWindow::commandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::keyClick(&window, Qt::Key_Escape);
-    QCOMPARE(commands.size(), 1);
-    QCOMPARE(commands.at(0).at(0).toInt(), 2);
-    QVERIFY(window.isVisible());  // ending is the page's decision
-}
-
-void PageWindowTest::closeBoxIssuesTheWindowMenuClose() {
-    PageWindow window(Layout(133));
-    QSignalSpy sysCommands(&window, &PageWindow::sysCommandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.close());  // what the window manager's close box asks
-    QCOMPARE(sysCommands.size(), 1);
-    QCOMPARE(sysCommands.at(0).at(0).toInt(), 0xF060);
-    QVERIFY(window.isVisible());
 }
 
 void PageWindowTest::buttonsIssueTheirIds() {
@@ -211,35 +186,6 @@ void PageWindowTest::windowMenuHoldsCommandsCloseAndAppendedEntries() {
     QCOMPARE(sysCommands.at(1).at(0).toInt(), 0xF060);
     QCOMPARE(commands.size(), 1);
     QCOMPARE(commands.at(0).at(0).toInt(), 1017);
-}
-
-void PageWindowTest::driverCommandsHaveShortcuts() {
-    PageWindow select(Layout(102));
-    QSignalSpy commands(&select, &PageWindow::commandIssued);
-    select.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&select));
-    QTest::keyClick(&select, Qt::Key_I, Qt::ControlModifier);
-    QTest::keyClick(&select, Qt::Key_F5);
-    QCOMPARE(commands.size(), 2);
-    QCOMPARE(commands.at(0).at(0).toInt(), 1017);
-    QCOMPARE(commands.at(1).at(0).toInt(), 1018);
-
-    // Shift+F10 opens the window menu where the page is.
-    QTest::keyClick(&select, Qt::Key_F10, Qt::ShiftModifier);
-    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-    QApplication::activePopupWidget()->close();
-    QTest::keyClick(&select, Qt::Key_Space, Qt::AltModifier);
-    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-    QApplication::activePopupWidget()->close();
-    // A right click (the Menu key reaches the page as the same event from
-    // the window system).
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
-                                 select.mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(&select, &rightClick);
-    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-    QApplication::activePopupWidget()->close();
-    select.hide();
-    QApplication::processEvents();
 }
 
 void PageWindowTest::everythingHasItsVisibleTextForAccessibility() {
