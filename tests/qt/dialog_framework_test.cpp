@@ -89,7 +89,6 @@ private slots:
     void quitStaysPostedForLaterRunsAndBoxes();
     void quitEndsAMessageBoxThatWaits();
     void pagesRunWhileAMainWindowIsSetAreItsChildren();
-    void windowMenuEntriesReachOnSysCommand();
 };
 
 void DialogFrameworkTest::cleanup() {
@@ -276,22 +275,6 @@ void DialogFrameworkTest::pagesRunWhileAMainWindowIsSetAreItsChildren() {
     QVERIFY(parentSeen != nullptr);
     QCOMPARE(log,
              QStringList({"init 102", "command 1017", "init 138", "cancel 138", "cancel 102"}));
-}
-
-void DialogFrameworkTest::windowMenuEntriesReachOnSysCommand() {
-    QtDialogFramework framework;
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage page(framework, 140, log);
-    page.init = [](TestPage& self) {
-        self.Window()->AppendWindowMenuSeparator();
-        self.Window()->AppendWindowMenuItem(16, "&About Quillet...");
-    };
-    page.sysCommand = [](TestPage&, int id) { return id == 16; };
-    driver.Then(140, QtDriver::MenuEntry("&About Quillet..."));
-    driver.Then(140, QtDriver::CloseBox());
-    QCOMPARE(page.DoModal(), 2);
-    QCOMPARE(log, QStringList({"init 140", "syscommand 16", "syscommand 61536", "cancel 140"}));
 }
 
 QTEST_MAIN(DialogFrameworkTest)

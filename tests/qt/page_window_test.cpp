@@ -1,5 +1,5 @@
-// The Qt window of a layout: geometry in dialog units, controls, keys and the
-// window-menu stand-in, long texts and accessibility.
+// The Qt window of a layout: plain texts, the printer list, the window-menu
+// stand-in and accessibility. Keys and buttons are dialog_framework_test's.
 #include "platform/qt/page_window.h"
 
 #include <QAccessible>
@@ -11,8 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using quillet::DialogItem;
-using quillet::DialogItemKind;
 using quillet::DialogLayout;
 using quillet::PageWindow;
 
@@ -34,11 +32,7 @@ class PageWindowTest : public QObject {
 
 private slots:
     void cleanup();
-    void controlsStandAtTheirDialogUnits_data();
-    void controlsStandAtTheirDialogUnits();
     void textsArePlainLeftAlignedAndWrap();
-    void okIsTheDefaultButtonAndEnterPressesIt();
-    void buttonsIssueTheirIds();
     void listKeepsNamesSortedAndSelectsByPrefix();
     void windowMenuHoldsCommandsCloseAndAppendedEntries();
     void everythingHasItsVisibleTextForAccessibility();
@@ -46,40 +40,6 @@ private slots:
 
 void PageWindowTest::cleanup() {
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-void PageWindowTest::controlsStandAtTheirDialogUnits_data() {
-    QTest::addColumn<int>("dialog");
-    for (int id : {100, 102, 129, 130, 132, 133, 137, 138, 139, 140}) {
-        QTest::addRow("dialog %d", id) << id;
-    }
-}
-
-void PageWindowTest::controlsStandAtTheirDialogUnits() {
-    QFETCH(int, dialog);
-    const DialogLayout& layout = Layout(dialog);
-    PageWindow window(layout);
-    const quillet::DialogBaseUnits units = window.BaseUnits();
-    QCOMPARE(window.size(),
-             QSize(units.ToPixelsX(layout.rect.width), units.ToPixelsY(layout.rect.height)));
-    QCOMPARE(window.minimumSize(), window.maximumSize());
-    for (const DialogItem& control : layout.items) {
-        if (control.id == -1) {
-            continue;
-        }
-        QWidget* widget = window.Control(control.id);
-        QVERIFY(widget);
-        const QRect expected(
-            units.ToPixelsX(control.rect.x), units.ToPixelsY(control.rect.y),
-            units.ToPixelsX(control.rect.x + control.rect.width) - units.ToPixelsX(control.rect.x),
-            units.ToPixelsY(control.rect.y + control.rect.height) -
-                units.ToPixelsY(control.rect.y));
-        QCOMPARE(widget->geometry(), expected);
-    }
-    QVERIFY(window.isModal());
-    QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
-    QVERIFY(window.windowFlags() & Qt::WindowTitleHint);
-    QVERIFY(!(window.windowFlags() & Qt::WindowContextHelpButtonHint));
 }
 
 void PageWindowTest::textsArePlainLeftAlignedAndWrap() {
@@ -94,38 +54,6 @@ void PageWindowTest::textsArePlainLeftAlignedAndWrap() {
     QVERIFY(!window.TextField(900));
     QVERIFY(!window.TextField(12345));
     QCOMPARE(window.FieldText(12345), std::string());
-}
-
-void PageWindowTest::okIsTheDefaultButtonAndEnterPressesIt() {
-    PageWindow window(Layout(129));
-    QSignalSpy commands(&window, &PageWindow::commandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.FocusFirstControl();
-    QCOMPARE(QApplication::focusWidget(), window.Button(1));
-    QVERIFY(window.Button(1)->isDefault());
-    QVERIFY(!window.Button(2)->isDefault());
-    QTest::keyClick(&window, Qt::Key_Return);
-    QCOMPARE(commands.size(), 1);
-    QCOMPARE(commands.at(0).at(0).toInt(), 1);
-}
-
-void PageWindowTest::buttonsIssueTheirIds() {
-    PageWindow window(Layout(130));
-    QSignalSpy commands(&window, &PageWindow::commandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.Button(1020), Qt::LeftButton);
-    QTest::mouseClick(window.Button(2), Qt::LeftButton);
-    QTest::mouseClick(window.Button(1), Qt::LeftButton);
-    QCOMPARE(commands.size(), 3);
-    QCOMPARE(commands.at(0).at(0).toInt(), 1020);
-    QCOMPARE(commands.at(1).at(0).toInt(), 2);
-    QCOMPARE(commands.at(2).at(0).toInt(), 1);
-    QCOMPARE(window.Button(1020)->text(), QString("&Retry"));
-    // Alt+R is the Retry button's mnemonic.
-    QCOMPARE(QKeySequence::mnemonic(window.Button(1020)->text()),
-             QKeySequence(Qt::ALT | Qt::Key_R));
 }
 
 void PageWindowTest::listKeepsNamesSortedAndSelectsByPrefix() {
