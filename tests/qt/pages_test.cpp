@@ -210,7 +210,8 @@ void PagesTest::aboutBoxOpensFromTheWindowMenuOfEveryPage() {
         QCOMPARE(quillet::testing::VisibleTexts(window), before);
         QtDriver::ClickButton(1)(window);
     });
-    driver.Then(102, QtDriver::MenuEntry("&About Quillet..."));
+    // The platform's low four bits of a window-menu command do not matter.
+    driver.Then(102, [](PageWindow& window) { emit window.sysCommandIssued(16 | 0x3); });
     driver.Then(100, QtDriver::ClickButton(1));
     driver.Then(102, QtDriver::ClickButton(2));
     wizard.Run();

@@ -24,7 +24,7 @@
 #include "app/language_map.h"
 #include "platform/qt/dialog_framework_qt.h"
 #include "platform/qt/message_boxes_qt.h"
-#include "printer/commands.h"
+#include "printer/commands.h"  // kJobDocumentName, kJobDataType
 #include "tests/doubles/doubles.h"
 #include "tests/qt/qt_driver.h"
 #include "wizard/wizard_first_pages.h"
@@ -99,9 +99,9 @@ struct Run {
 
     Run() {
         doubles.spooler.printers = {"Tarvane_Nimbrel_K7", "Office_Laser"};
-        doubles.spooler.payloadNames = {{TestPrintCommand, "TestPrint"},
-                                        {PrepareUpgradeCommand, "PrepareUpgrade"},
-                                        {kImage, "Image"}};
+        // The printer's command language, byte for byte.
+        doubles.spooler.payloadNames = {
+            {"\x1b&s8Z", "TestPrint"}, {"\x1b*k7342P", "PrepareUpgrade"}, {kImage, "Image"}};
         doubles.registry.SetDword(kKeyPath, "SM AutoRun", 1);
         doubles.imageFiles.files["firmware.bin"] = kImage;
         doubles.log.onCall = [this](const std::string& call) {
