@@ -1,5 +1,5 @@
 // ReadAutoRun and WriteAutoRun: what is saved for each stored value, and the
-// key path. Failing registry calls are the whole-run fault injection's.
+// key path. Failing registry calls are the fault injection's in tests/qt/pages_test.cpp.
 #include <gtest/gtest.h>
 
 #include "tests/doubles/doubles.h"

@@ -1,5 +1,5 @@
 // SendImageFile over the POSIX back end on real files. The calls on every
-// failure path are the whole-run fault injection's (tests/qt).
+// failure path are the fault injection's in tests/qt/pages_test.cpp.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // The contract of app/dialog_framework.h, kept by the Qt framework: end codes,
 // hiding at once, the order of ending and returning, nested runs, the quit
 // request, the main window, and message boxes. The boxes' owners, captions
-// and icons, and a quit request from a page that opens, are whole_run_test's.
+// and icons, and a quit request from a page that opens, are pages_test's.
 #include <QAccessible>
 #include <QMessageBox>
 #include <QTest>
