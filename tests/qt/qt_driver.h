@@ -46,6 +46,10 @@ public:
             PageAction action = std::move(queue.front());
             queue.pop_front();
             action(window);
+            // A check that failed inside the action left the page waiting.
+            if (QTest::currentTestFailed() && window.isVisible()) {
+                QTest::keyClick(&window, Qt::Key_Escape);
+            }
         };
         framework_.onDialogWaiting = [this](QDialog& dialog) {
             auto* box = qobject_cast<QMessageBox*>(&dialog);
