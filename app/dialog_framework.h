@@ -1,6 +1,6 @@
 // The dialog framework the pages run on: modal pages built from a layout,
 // their live windows, the quit request and the application's name.
-// Back ends: platform/qt/ (Qt Widgets); tests/doubles/scripted_dialogs.h.
+// Back end: platform/qt/ (Qt Widgets); the tests run the pages on it too.
 //
 // The contract, which every back end keeps:
 //

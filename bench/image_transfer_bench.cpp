@@ -26,7 +26,7 @@
 #include "app/upgrade_app.h"
 #include "platform/image_file_posix.h"
 #include "platform/spooler_cups.h"
-#include "tests/fixtures/private_cupsd.h"
+#include "emulator/private_cupsd.h"
 
 namespace {
 

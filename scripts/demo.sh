@@ -55,7 +55,7 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 ninja -j2 -C "$BUILD" quillet quillet-reg quillet-private-cupsd k7-emulator
 QUILLET="$BUILD/quillet"
 QUILLET_REG="$BUILD/platform/quillet-reg"
-PRIVATE_CUPSD="$BUILD/tests/fixtures/quillet-private-cupsd"
+PRIVATE_CUPSD="$BUILD/emulator/quillet-private-cupsd"
 
 # Everything started from here on is stopped on the way out.
 # shellcheck source=scripts/wizard-session.sh

@@ -88,19 +88,6 @@ TEST(FillPrinterList, NoPrintersLeavesTheListAsItWas) {
     EXPECT_EQ(list.GetCurSel(), 0);
 }
 
-TEST(FillPrinterList, RefillRebuildsAndSelectsAgain) {
-    CallLog log;
-    RecordingSpooler spooler(log);
-    spooler.printers = {"Office", "Tarvane Nimbrel K7"};
-    PrinterListModel list;
-    FillPrinterList(spooler, list, "Tarvane Nimbrel K7");
-    list.SetCurSel(0);
-    spooler.printers.push_back("Archive");
-    EXPECT_EQ(FillPrinterList(spooler, list, "Tarvane Nimbrel K7"), 1);
-    EXPECT_EQ(list.Entries(), (Names{"Archive", "Office", "Tarvane Nimbrel K7"}));
-    EXPECT_EQ(list.GetCurSel(), 2);  // the earlier choice is lost
-}
-
 TEST(PrinterListModel, SelectionFollowsItsEntryAsOthersAreAdded) {
     PrinterListModel list;
     list.AddString("m");

@@ -22,9 +22,8 @@
 #include "printer/printer_list.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "tests/fixtures/private_cupsd.h"
-#include "tests/fixtures/sha256.h"
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/private_cupsd.h"
+#include "emulator/sha256.h"
 
 namespace quillet::testing {
 namespace {

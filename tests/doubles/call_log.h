@@ -1,7 +1,9 @@
-// A shared record of platform calls, in the order they were made, that can
-// make any single call fail.
+// The record shared by the doubles of one run: every platform call in order,
+// what the user and the printer saw, and misuses of a service. Any single
+// call can be made to fail.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -9,31 +11,36 @@
 namespace quillet::testing {
 
 class CallLog {
-  public:
-    // Records the call; returns false when it is to fail. `FailCall("X")` fails
-    // every call named X, `FailCall("X", 2)` only the second one.
+public:
+    // Records the call; false when it is to fail.
     bool Record(const std::string& call) {
-        calls_.push_back(call);
+        if (onCall) {
+            onCall(call);
+        }
+        calls.push_back(call);
+        storyBefore.push_back(story.size());
         const int count = ++counts_[call];
         auto failing = failing_.find(call);
         return failing == failing_.end() || (failing->second != 0 && failing->second != count);
     }
+    // Fails the `occurrence`-th call named `call` (from 1); 0 fails every one.
     void FailCall(const std::string& call, int occurrence = 0) { failing_[call] = occurrence; }
-
-    const std::vector<std::string>& Calls() const { return calls_; }
     int Count(const std::string& call) const {
         auto found = counts_.find(call);
         return found == counts_.end() ? 0 : found->second;
     }
-    void Clear() {
-        calls_.clear();
-        counts_.clear();
-    }
 
-  private:
-    std::vector<std::string> calls_;
+    std::vector<std::string> calls;
+    std::vector<std::size_t> storyBefore;  // story.size() when each call was made
+    std::vector<std::string> story;        // pages, boxes, completed jobs, autorun writes
+    std::vector<std::string> faults;       // e.g. a handle closed that was not open
+    // A failing WritePrinter takes half the bytes instead of returning false.
+    bool partialWrites = false;
+    std::function<void(const std::string&)> onCall;
+
+private:
     std::map<std::string, int> counts_;
-    std::map<std::string, int> failing_;  // 0: every call
+    std::map<std::string, int> failing_;
 };
 
 }  // namespace quillet::testing

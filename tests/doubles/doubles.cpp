@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 namespace quillet::testing {
 
@@ -18,11 +19,13 @@ std::string Lower(std::string text) {
 
 // --- RecordingSpooler -------------------------------------------------------
 
-std::vector<SentJob> RecordingSpooler::CompletedJobs() const {
-    std::vector<SentJob> completed;
-    std::copy_if(jobs.begin(), jobs.end(), std::back_inserter(completed),
-                 [](const SentJob& job) { return job.ended && !job.aborted; });
-    return completed;
+SentJob* RecordingSpooler::Job(PrinterHandle handle, const char* call) {
+    auto found = open_.find(handle);
+    if (found == open_.end() || found->second < 0) {
+        log_.faults.push_back(std::string(call) + " without a started job");
+        return nullptr;
+    }
+    return &jobs[static_cast<std::size_t>(found->second)];
 }
 
 bool RecordingSpooler::OpenPrinter(const std::string& printerName, PrinterHandle& handle) {
@@ -31,60 +34,73 @@ bool RecordingSpooler::OpenPrinter(const std::string& printerName, PrinterHandle
         return false;
     }
     handle = next_++;
-    open_[handle] = printerName;
+    open_[handle] = -1;
+    jobs.push_back({printerName, {}, {}});
     return true;
 }
 
 bool RecordingSpooler::StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) {
-    if (!log_.Record("StartDocPrinter")) {
+    if (!log_.Record("StartDocPrinter") || open_.count(handle) == 0) {
         return false;
     }
-    jobs.push_back({open_.at(handle), docInfo, {}, false, false});
-    jobOf_[handle] = static_cast<int>(jobs.size()) - 1;
+    open_[handle] = static_cast<int>(jobs.size()) - 1;
+    jobs.back().docInfo = docInfo;
     return true;
 }
 
-bool RecordingSpooler::StartPagePrinter(PrinterHandle) {
-    return log_.Record("StartPagePrinter");
+bool RecordingSpooler::StartPagePrinter(PrinterHandle handle) {
+    return log_.Record("StartPagePrinter") && Job(handle, "StartPagePrinter");
 }
 
 bool RecordingSpooler::WritePrinter(PrinterHandle handle, const void* data, std::uint32_t length,
                                     std::uint32_t& written) {
-    if (!log_.Record("WritePrinter")) {
+    const bool ok = log_.Record("WritePrinter");
+    SentJob* job = Job(handle, "WritePrinter");
+    if (!job || (!ok && !log_.partialWrites)) {
+        if (job) {
+            job->cut = true;
+        }
         return false;
     }
-    written = shortWrite ? std::min(*shortWrite, length) : length;
-    jobs.at(static_cast<size_t>(jobOf_.at(handle)))
-        .data.append(static_cast<const char*>(data), written);
+    written = ok ? length : length / 2;
+    job->cut = job->cut || written != length;
+    job->data.append(static_cast<const char*>(data), written);
     return true;
 }
 
-bool RecordingSpooler::EndPagePrinter(PrinterHandle) {
-    return log_.Record("EndPagePrinter");
+bool RecordingSpooler::EndPagePrinter(PrinterHandle handle) {
+    return log_.Record("EndPagePrinter") && Job(handle, "EndPagePrinter");
 }
 
 bool RecordingSpooler::EndDocPrinter(PrinterHandle handle) {
-    if (!log_.Record("EndDocPrinter")) {
+    const bool ok = log_.Record("EndDocPrinter");
+    SentJob* job = Job(handle, "EndDocPrinter");
+    if (!ok || !job) {
         return false;
     }
-    jobs.at(static_cast<size_t>(jobOf_.at(handle))).ended = true;
+    job->ended = true;
+    if (job->data.empty()) {
+        return true;  // nothing reaches the printer
+    }
+    auto name = payloadNames.find(job->data);
+    log_.story.push_back("Job " + (name != payloadNames.end() ? name->second : job->data));
     return true;
 }
 
 bool RecordingSpooler::AbortPrinter(PrinterHandle handle) {
-    if (!log_.Record("AbortPrinter")) {
-        return false;
+    const bool ok = log_.Record("AbortPrinter");
+    SentJob* job = Job(handle, "AbortPrinter");
+    if (ok && job) {
+        job->aborted = true;
     }
-    jobs.at(static_cast<size_t>(jobOf_.at(handle))).aborted = true;
-    return true;
+    return ok && job;
 }
 
 void RecordingSpooler::ClosePrinter(PrinterHandle handle) {
     log_.Record("ClosePrinter");
     if (open_.erase(handle) == 0) {
-        std::abort();  // closing a handle that is not open is a fault in the logic
+        log_.faults.push_back("ClosePrinter of a handle not open");
     }
-    jobOf_.erase(handle);
 }
 
 std::vector<std::string> RecordingSpooler::EnumLocalPrinters() {
@@ -96,53 +112,29 @@ std::vector<std::string> RecordingSpooler::EnumLocalPrinters() {
 
 // --- RecordingRegistry ------------------------------------------------------
 
-void RecordingRegistry::AddKey(const std::string& path) {
-    keys_[Lower(path)];
-}
-
 void RecordingRegistry::SetDword(const std::string& path, const std::string& name,
                                  std::uint32_t value) {
-    RegistryValue stored{REG_DWORD, std::vector<std::uint8_t>(4)};
-    std::memcpy(stored.bytes.data(), &value, 4);
-    keys_[Lower(path)][Lower(name)] = stored;
-}
-
-void RecordingRegistry::SetString(const std::string& path, const std::string& name,
-                                  const std::string& value) {
-    RegistryValue stored{REG_SZ, std::vector<std::uint8_t>(value.begin(), value.end())};
-    stored.bytes.push_back(0);
-    keys_[Lower(path)][Lower(name)] = stored;
-}
-
-std::optional<RegistryValue> RecordingRegistry::Value(const std::string& path,
-                                                      const std::string& name) const {
-    auto key = keys_.find(Lower(path));
-    if (key == keys_.end()) {
-        return std::nullopt;
-    }
-    auto value = key->second.find(Lower(name));
-    if (value == key->second.end()) {
-        return std::nullopt;
-    }
-    return value->second;
+    std::vector<std::uint8_t> bytes(4);
+    std::memcpy(bytes.data(), &value, 4);
+    keys_[Lower(path)][Lower(name)] = bytes;
 }
 
 std::optional<std::uint32_t> RecordingRegistry::Dword(const std::string& path,
                                                       const std::string& name) const {
-    auto value = Value(path, name);
-    if (!value || value->type != REG_DWORD || value->bytes.size() != 4) {
+    auto key = keys_.find(Lower(path));
+    if (key == keys_.end() || key->second.count(Lower(name)) == 0 ||
+        key->second.at(Lower(name)).size() != 4) {
         return std::nullopt;
     }
-    std::uint32_t result = 0;
-    std::memcpy(&result, value->bytes.data(), 4);
-    return result;
+    std::uint32_t value = 0;
+    std::memcpy(&value, key->second.at(Lower(name)).data(), 4);
+    return value;
 }
 
 bool RecordingRegistry::OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) {
-    openedPaths.push_back(path);
-    const bool allowed =
+    const bool ok =
         log_.Record(access == RegistryAccess::Write ? "RegOpenKey(write)" : "RegOpenKey(read)");
-    if (!allowed || keys_.count(Lower(path)) == 0) {
+    if (!ok || keys_.count(Lower(path)) == 0) {
         return false;
     }
     key = next_++;
@@ -152,34 +144,38 @@ bool RecordingRegistry::OpenKey(const std::string& path, RegistryAccess access, 
 
 bool RecordingRegistry::QueryValue(RegistryKey key, const std::string& valueName,
                                    std::uint32_t& type, std::uint8_t* data, std::uint32_t& size) {
-    if (!log_.Record("RegQueryValue")) {
+    if (!log_.Record("RegQueryValue") || open_.count(key) == 0) {
         return false;
     }
-    auto& values = keys_.at(open_.at(key));
+    auto& values = keys_[open_[key]];
     auto value = values.find(Lower(valueName));
-    if (value == values.end() || value->second.bytes.size() > size) {
+    if (value == values.end() || value->second.size() > size) {
         return false;
     }
-    type = value->second.type;
-    size = static_cast<std::uint32_t>(value->second.bytes.size());
-    std::copy(value->second.bytes.begin(), value->second.bytes.end(), data);
+    type = REG_DWORD;
+    size = static_cast<std::uint32_t>(value->second.size());
+    std::copy(value->second.begin(), value->second.end(), data);
     return true;
 }
 
 bool RecordingRegistry::SetValue(RegistryKey key, const std::string& valueName, std::uint32_t type,
                                  const std::uint8_t* data, std::uint32_t size) {
-    if (!log_.Record("RegSetValue")) {
+    if (!log_.Record("RegSetValue") || open_.count(key) == 0) {
         return false;
     }
-    keys_.at(open_.at(key))[Lower(valueName)] = {type,
-                                                 std::vector<std::uint8_t>(data, data + size)};
+    keys_[open_[key]][Lower(valueName)].assign(data, data + size);
+    if (Lower(valueName) == "sm autorun" && type == REG_DWORD && size == 4) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, data, 4);
+        log_.story.push_back("AutoRun := " + std::to_string(value));
+    }
     return true;
 }
 
 void RecordingRegistry::CloseKey(RegistryKey key) {
     log_.Record("RegCloseKey");
     if (open_.erase(key) == 0) {
-        std::abort();
+        log_.faults.push_back("RegCloseKey of a key not open");
     }
 }
 
@@ -195,8 +191,8 @@ bool RecordingImageFiles::OpenFile(const std::string& path, FileHandle& file) {
 }
 
 std::uint64_t RecordingImageFiles::FileSize(FileHandle file) {
-    log_.Record("GetFileSize");
-    return reportedSize ? *reportedSize : files.at(open_.at(file)).size();
+    const std::uint64_t size = open_.count(file) ? files[open_[file]].size() : 0;
+    return log_.Record("GetFileSize") ? size : size + (std::uint64_t{1} << 32);
 }
 
 void* RecordingImageFiles::AllocateBlock(std::size_t size) {
@@ -204,30 +200,38 @@ void* RecordingImageFiles::AllocateBlock(std::size_t size) {
         return nullptr;
     }
     void* block = std::malloc(size);
-    if (block != nullptr) {
-        blocks_[block] = size;
-    }
+    blocks_[block] = size;
     return block;
 }
 
 bool RecordingImageFiles::LockBlock(void* block, std::size_t size) {
-    if (blocks_.at(block) != size) {
-        std::abort();
+    if (!log_.Record("VirtualLock")) {
+        return false;
     }
-    return log_.Record("VirtualLock");
+    if (blocks_.count(block) == 0 || blocks_[block] != size) {
+        log_.faults.push_back("VirtualLock of a block not held");
+        return false;
+    }
+    locked_.insert(block);
+    return true;
 }
 
-void RecordingImageFiles::UnlockBlock(void*, std::size_t) {
+void RecordingImageFiles::UnlockBlock(void* block, std::size_t) {
     log_.Record("VirtualUnlock");
+    if (locked_.erase(block) == 0) {
+        log_.faults.push_back("VirtualUnlock of a block not locked");
+    }
 }
 
 std::uint32_t RecordingImageFiles::ReadFile(FileHandle file, void* block, std::uint32_t size) {
-    log_.Record("ReadFile");
-    const std::string& content = files.at(open_.at(file));
-    std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(content.size(), size));
-    if (shortRead) {
-        count = std::min(count, *shortRead);
+    const bool ok = log_.Record("ReadFile");
+    if (open_.count(file) == 0 || blocks_.count(block) == 0 || blocks_[block] < size) {
+        log_.faults.push_back("ReadFile outside a held file or block");
+        return 0;
     }
+    const std::string& content = files[open_[file]];
+    std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(content.size(), size));
+    count = ok ? count : count / 2;
     std::memcpy(block, content.data(), count);
     return count;
 }
@@ -235,7 +239,7 @@ std::uint32_t RecordingImageFiles::ReadFile(FileHandle file, void* block, std::u
 void RecordingImageFiles::CloseFile(FileHandle file) {
     log_.Record("CloseHandle");
     if (open_.erase(file) == 0) {
-        std::abort();
+        log_.faults.push_back("CloseHandle of a file not open");
     }
 }
 
@@ -243,7 +247,8 @@ void RecordingImageFiles::ReleaseBlock(void* block, std::size_t size) {
     log_.Record("VirtualFree");
     auto found = blocks_.find(block);
     if (found == blocks_.end() || found->second != size) {
-        std::abort();
+        log_.faults.push_back("VirtualFree of a block not held");
+        return;
     }
     blocks_.erase(found);
     std::free(block);

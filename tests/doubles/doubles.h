@@ -1,10 +1,15 @@
-// Recording doubles for every platform service, sharing one CallLog so that
-// the order of calls across services can be checked.
+// Recording doubles of every platform service, sharing one CallLog. A call
+// made to fail fails as the service's contract allows: false or nullptr; a
+// write that fails or (CallLog::partialWrites) takes half; a read that
+// delivers half; a file size 4 GiB too large; no printers; an unknown
+// platform; language id 0. Releases cannot fail. A release of something not
+// held is logged as a fault.
 #pragma once
 
-#include <cstring>
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,29 +21,27 @@
 #include "printer/registry.h"
 #include "printer/spooler.h"
 #include "tests/doubles/call_log.h"
+#include "wizard/process_launcher.h"
 
 namespace quillet::testing {
 
 struct SentJob {
     std::string printer;
     DocInfo docInfo;
-    std::string data;  // the bytes written
+    std::string data;  // the bytes the spooler took
+    bool cut = false;  // a write failed or was short
     bool ended = false;
     bool aborted = false;
 };
 
-// A spooler with a set of known printers. Every call is recorded by name
-// ("OpenPrinter", "StartDocPrinter", ...); jobs keep the bytes written.
 class RecordingSpooler : public Spooler {
-  public:
+public:
     explicit RecordingSpooler(CallLog& log) : log_(log) {}
 
-    std::vector<std::string> printers;        // what the spooler knows, in its order
-    std::optional<std::uint32_t> shortWrite;  // take only this many bytes
+    std::vector<std::string> printers;  // what the spooler knows, in its order
     std::vector<SentJob> jobs;
-
-    // The jobs that were ended, i.e. reached the printer.
-    std::vector<SentJob> CompletedJobs() const;
+    // Names the story gives an ended job with these bytes ("Job TestPrint").
+    std::map<std::string, std::string> payloadNames;
 
     bool OpenPrinter(const std::string& printerName, PrinterHandle& handle) override;
     bool StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) override;
@@ -53,28 +56,20 @@ class RecordingSpooler : public Spooler {
 
     int OpenHandles() const { return static_cast<int>(open_.size()); }
 
-  private:
+private:
+    SentJob* Job(PrinterHandle handle, const char* call);
+
     CallLog& log_;
-    std::map<PrinterHandle, std::string> open_;
-    std::map<PrinterHandle, int> jobOf_;
+    std::map<PrinterHandle, int> open_;  // handle -> its job, -1 before StartDoc
     PrinterHandle next_ = 1;
 };
 
-struct RegistryValue {
-    std::uint32_t type = REG_DWORD;
-    std::vector<std::uint8_t> bytes;
-};
-
-// An in-memory registry: keys by lower-cased path, values by lower-cased name.
+// Keys by lower-cased path, values by lower-cased name.
 class RecordingRegistry : public Registry {
-  public:
+public:
     explicit RecordingRegistry(CallLog& log) : log_(log) {}
 
-    void AddKey(const std::string& path);
     void SetDword(const std::string& path, const std::string& name, std::uint32_t value);
-    void SetString(const std::string& path, const std::string& name, const std::string& value);
-    // The value, if present.
-    std::optional<RegistryValue> Value(const std::string& path, const std::string& name) const;
     std::optional<std::uint32_t> Dword(const std::string& path, const std::string& name) const;
 
     bool OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) override;
@@ -85,11 +80,10 @@ class RecordingRegistry : public Registry {
     void CloseKey(RegistryKey key) override;
 
     int OpenKeys() const { return static_cast<int>(open_.size()); }
-    std::vector<std::string> openedPaths;  // every path passed to OpenKey
 
-  private:
+private:
     CallLog& log_;
-    std::map<std::string, std::map<std::string, RegistryValue>> keys_;
+    std::map<std::string, std::map<std::string, std::vector<std::uint8_t>>> keys_;
     std::map<RegistryKey, std::string> open_;
     RegistryKey next_ = 1;
 };
@@ -97,12 +91,10 @@ class RecordingRegistry : public Registry {
 // Files held in memory; blocks are real heap blocks, so the sanitizer build
 // sees any access out of bounds.
 class RecordingImageFiles : public ImageFiles {
-  public:
+public:
     explicit RecordingImageFiles(CallLog& log) : log_(log) {}
 
     std::map<std::string, std::string> files;
-    std::optional<std::uint64_t> reportedSize;  // pretend the file has this size
-    std::optional<std::uint32_t> shortRead;     // deliver only this many bytes
 
     bool OpenFile(const std::string& path, FileHandle& file) override;
     std::uint64_t FileSize(FileHandle file) override;
@@ -113,61 +105,64 @@ class RecordingImageFiles : public ImageFiles {
     void CloseFile(FileHandle file) override;
     void ReleaseBlock(void* block, std::size_t size) override;
 
-    int OpenFiles() const { return static_cast<int>(open_.size()); }
-    int LiveBlocks() const { return static_cast<int>(blocks_.size()); }
+    int Held() const { return static_cast<int>(open_.size() + blocks_.size() + locked_.size()); }
 
-  private:
+private:
     CallLog& log_;
     std::map<FileHandle, std::string> open_;
     std::map<void*, std::size_t> blocks_;
+    std::set<void*> locked_;
     FileHandle next_ = 1;
 };
 
 class FixedUserLanguage : public UserLanguage {
-  public:
-    explicit FixedUserLanguage(CallLog& log, std::uint16_t id = 1033) : languageId(id), log_(log) {}
+public:
+    explicit FixedUserLanguage(CallLog& log) : log_(log) {}
     std::uint16_t UserDefaultLangId() override {
-        log_.Record("GetUserDefaultLangID");
-        return languageId;
+        return log_.Record("GetUserDefaultLangID") ? languageId : 0;
     }
-    std::uint16_t languageId;
+    std::uint16_t languageId = 1033;
 
-  private:
+private:
     CallLog& log_;
 };
 
 class FixedPlatformVersion : public PlatformVersion {
-  public:
-    explicit FixedPlatformVersion(CallLog& log, std::uint32_t id = kAcceptedPlatformId)
-        : platformId(id), log_(log) {}
+public:
+    explicit FixedPlatformVersion(CallLog& log) : log_(log) {}
     std::uint32_t PlatformId() override {
-        log_.Record("GetVersionEx");
-        return platformId;
+        return log_.Record("GetVersionEx") ? kAcceptedPlatformId : 0;
     }
-    std::uint32_t platformId;
 
-  private:
+private:
     CallLog& log_;
 };
 
-struct ShownMessage {
-    DialogPage* owner;
-    std::string text;
-    std::optional<std::string> caption;
-    MessageIcon icon;
+// For the services bundle of tests that show no box.
+class RecordingMessageBoxes : public MessageBoxes {
+public:
+    explicit RecordingMessageBoxes(CallLog& log) : log_(log) {}
+    void ShowMessage(DialogPage*, const std::string& text, const std::string*,
+                     MessageIcon) override {
+        log_.story.push_back("Box " + text);
+    }
+
+private:
+    CallLog& log_;
 };
 
-class RecordingMessageBoxes : public MessageBoxes {
-  public:
-    explicit RecordingMessageBoxes(CallLog& log) : log_(log) {}
-    void ShowMessage(DialogPage* owner, const std::string& text, const std::string* caption,
-                     MessageIcon icon) override {
-        log_.Record("MessageBox");
-        shown.push_back({owner, text, caption ? std::optional(*caption) : std::nullopt, icon});
+class RecordingLauncher : public ProcessLauncher {
+public:
+    explicit RecordingLauncher(CallLog& log) : log_(log) {}
+    bool StartProcess(const std::string& applicationName) override {
+        if (!log_.Record("StartProcess")) {
+            return false;
+        }
+        log_.story.push_back("Start " + applicationName);
+        return true;
     }
-    std::vector<ShownMessage> shown;
 
-  private:
+private:
     CallLog& log_;
 };
 
@@ -180,6 +175,7 @@ struct PlatformDoubles {
     RecordingSpooler spooler{log};
     RecordingImageFiles imageFiles{log};
     RecordingRegistry registry{log};
+    RecordingLauncher launcher{log};
 
     PlatformServices Services() {
         return {userLanguage, platformVersion, messageBoxes, spooler, imageFiles, registry};

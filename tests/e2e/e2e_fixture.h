@@ -19,10 +19,10 @@
 #include <sstream>
 
 #include "platform/registry_sqlite.h"
-#include "tests/fixtures/command.h"
-#include "tests/fixtures/private_cupsd.h"
-#include "tests/fixtures/sha256.h"
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/command.h"
+#include "emulator/private_cupsd.h"
+#include "emulator/sha256.h"
+#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 

@@ -16,7 +16,7 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
@@ -109,21 +109,6 @@ TEST_F(PackageFolderTest, LeavesNoZombieBehind) {
     ASSERT_TRUE(WaitForFile("started", milliseconds(10000)));
     // Neither the installer nor the helper that started it is our child.
     EXPECT_TRUE(HasNoChildren());
-}
-
-TEST_F(PackageFolderTest, RunningTheBranchTwiceStartsTwoInstallers) {
-    WriteInstaller("#!/bin/sh\necho run >> runs\n", kExecutable);
-    PosixProcessLauncher launcher;
-    EXPECT_TRUE(launcher.StartProcess(kInstaller));
-    EXPECT_TRUE(launcher.StartProcess(kInstaller));
-    const auto deadline = std::chrono::steady_clock::now() + milliseconds(10000);
-    std::string runs;
-    while (runs.size() < 8 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(milliseconds(10));
-        std::ifstream in("runs");
-        runs.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    EXPECT_EQ(runs, "run\nrun\n");
 }
 
 struct NotStartedCase {

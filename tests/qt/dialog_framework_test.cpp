@@ -1,6 +1,7 @@
 // The contract of app/dialog_framework.h, kept by the Qt framework: end codes,
 // hiding at once, the order of ending and returning, nested runs, the quit
-// request, the main window, and message boxes.
+// request, the main window, and message boxes. The boxes' owners, captions
+// and icons, and a quit request from a page that opens, are pages_test's.
 #include <QAccessible>
 #include <QMessageBox>
 #include <QTest>
@@ -82,20 +83,12 @@ private slots:
     void endCodes();
     void endingHidesAtOnceAndTheRunReturnsAfterTheHandler();
     void runsNestAndOnlyTheInnermostIsOnScreen();
-    void aSecondEndReplacesTheCode();
     void aPageThatEndsWhileInitialisingIsNeverShown();
     void unknownLayoutFailsWithoutInitialisation();
-    void quitFromInitialisationEndsThatRunAndTheWaitingRunsOutside();
     void quitWhileWaitingEndsTheRunWithoutTheUser();
     void quitStaysPostedForLaterRunsAndBoxes();
     void quitEndsAMessageBoxThatWaits();
     void pagesRunWhileAMainWindowIsSetAreItsChildren();
-    void windowMenuEntriesReachOnSysCommand();
-    void focusGoesToTheFirstControlThatTakesIt();
-    void ownedBoxHasTheApplicationNameAndOneOkButton();
-    void boxWithoutOwnerHasTheSystemCaptionOrItsOwn();
-    void boxOfAnEndedPageIsStillShown();
-    void boxesShowPlainTextAndAreAccessible();
 };
 
 void DialogFrameworkTest::cleanup() {
@@ -185,19 +178,6 @@ void DialogFrameworkTest::runsNestAndOnlyTheInnermostIsOnScreen() {
     QCOMPARE(driver.shown, std::vector<int>({129, 130}));
 }
 
-void DialogFrameworkTest::aSecondEndReplacesTheCode() {
-    QtDialogFramework framework;
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage page(framework, 129, log);
-    page.ok = [](TestPage& self) {
-        self.EndDialog(2);
-        self.EndDialog(1);
-    };
-    driver.Then(129, QtDriver::ClickButton(1));
-    QCOMPARE(page.DoModal(), 1);
-}
-
 void DialogFrameworkTest::aPageThatEndsWhileInitialisingIsNeverShown() {
     QtDialogFramework framework;
     QtDriver driver(framework);
@@ -214,32 +194,6 @@ void DialogFrameworkTest::unknownLayoutFailsWithoutInitialisation() {
     TestPage page(framework, 4242, log);
     QCOMPARE(page.DoModal(), -1);
     QVERIFY(log.isEmpty());
-}
-
-void DialogFrameworkTest::quitFromInitialisationEndsThatRunAndTheWaitingRunsOutside() {
-    QtDialogFramework framework;
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage selection(framework, 102, log);  // waits while its command runs the chain
-    TestPage ready(framework, 132, log);      // ends itself, then runs the download page
-    TestPage download(framework, 133, log);   // posts the quit request while it opens
-    selection.command = [&](TestPage&, int) {
-        log << QString("ready returned %1").arg(ready.DoModal());
-    };
-    ready.ok = [&](TestPage& self) {
-        self.DialogPage::OnOK();
-        log << QString("download returned %1").arg(download.DoModal());
-    };
-    download.init = [&](TestPage&) { framework.PostQuitMessage(0); };
-    driver.Then(102, QtDriver::Key(Qt::Key_F5));
-    driver.Then(132, QtDriver::ClickButton(1));
-    const int code = selection.DoModal();
-    log << QString("selection returned %1").arg(code);
-    QCOMPARE(log,
-             QStringList({"init 102", "command 1018", "init 132", "ok 132", "init 133",
-                          "download returned -1", "ready returned 1", "selection returned -1"}));
-    QCOMPARE(driver.shown, std::vector<int>({102, 132}));  // the download page never shows
-    QVERIFY(framework.QuitPending());
 }
 
 void DialogFrameworkTest::quitWhileWaitingEndsTheRunWithoutTheUser() {
@@ -321,146 +275,6 @@ void DialogFrameworkTest::pagesRunWhileAMainWindowIsSetAreItsChildren() {
     QVERIFY(parentSeen != nullptr);
     QCOMPARE(log,
              QStringList({"init 102", "command 1017", "init 138", "cancel 138", "cancel 102"}));
-}
-
-void DialogFrameworkTest::windowMenuEntriesReachOnSysCommand() {
-    QtDialogFramework framework;
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage page(framework, 140, log);
-    page.init = [](TestPage& self) {
-        self.Window()->AppendWindowMenuSeparator();
-        self.Window()->AppendWindowMenuItem(16, "&About Quillet...");
-    };
-    page.sysCommand = [](TestPage&, int id) { return id == 16; };
-    driver.Then(140, QtDriver::MenuEntry("&About Quillet..."));
-    driver.Then(140, QtDriver::CloseBox());
-    QCOMPARE(page.DoModal(), 2);
-    QCOMPARE(log, QStringList({"init 140", "syscommand 16", "syscommand 61536", "cancel 140"}));
-}
-
-void DialogFrameworkTest::focusGoesToTheFirstControlThatTakesIt() {
-    QtDialogFramework framework;
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage select(framework, 102, log);
-    TestPage welcome(framework, 140, log);
-    QWidget* focusOnSelect = nullptr;
-    QWidget* focusOnWelcome = nullptr;
-    driver.Then(102, [&](PageWindow& window) {
-        focusOnSelect = QApplication::focusWidget();
-        QCOMPARE(focusOnSelect, window.Control(900));
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
-    driver.Then(140, [&](PageWindow& window) {
-        focusOnWelcome = QApplication::focusWidget();
-        QCOMPARE(focusOnWelcome, window.Control(1));
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
-    select.DoModal();
-    welcome.DoModal();
-    QVERIFY(focusOnSelect && focusOnWelcome);
-}
-
-void DialogFrameworkTest::ownedBoxHasTheApplicationNameAndOneOkButton() {
-    QtDialogFramework framework;
-    QtMessageBoxes boxes(framework);
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage page(framework, 129, log);
-    page.command = [&](TestPage& self, int) {
-        boxes.ShowMessage(&self, "There was an error sending the test print to the printer.",
-                          nullptr, MessageIcon::None);
-    };
-    QWidget* pageWindow = nullptr;
-    driver.Then(129, [&](PageWindow& window) {
-        pageWindow = &window;
-        emit window.commandIssued(77);
-    });
-    driver.Then(129, QtDriver::Key(Qt::Key_Escape));
-    driver.ThenBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); });
-    page.DoModal();
-    QCOMPARE(driver.boxes.size(), std::size_t(1));
-    const QtDriver::BoxSeen& box = driver.boxes[0];
-    QCOMPARE(box.caption, QString("qt_dialog_framework_test"));
-    QCOMPARE(box.text, QString("There was an error sending the test print to the printer."));
-    QCOMPARE(box.icon, QMessageBox::NoIcon);
-    QCOMPARE(box.buttonCount, 1);
-    QCOMPARE(box.parent, pageWindow);
-}
-
-void DialogFrameworkTest::boxWithoutOwnerHasTheSystemCaptionOrItsOwn() {
-    QtDialogFramework framework;
-    QtMessageBoxes boxes(framework);
-    QtDriver driver(framework);
-    driver.ThenBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
-    boxes.ShowMessage(nullptr,
-                      "This upgrade only runs on Windows 95, Windows 98, and Windows Millenium.",
-                      nullptr, MessageIcon::None);
-    const std::string caption = "Firmware Upgrade";
-    boxes.ShowMessage(nullptr, "Unable to read initialization file quillet.txt", &caption,
-                      MessageIcon::Stop);
-    QCOMPARE(driver.boxes.size(), std::size_t(2));
-    QCOMPARE(driver.boxes[0].caption, QString("Error"));
-    QCOMPARE(driver.boxes[0].icon, QMessageBox::NoIcon);
-    QVERIFY(!driver.boxes[0].parent);
-    QCOMPARE(driver.boxes[1].caption, QString("Firmware Upgrade"));
-    QCOMPARE(driver.boxes[1].icon, QMessageBox::Critical);
-    QCOMPARE(driver.boxes[1].buttonCount, 1);
-}
-
-void DialogFrameworkTest::boxOfAnEndedPageIsStillShown() {
-    QtDialogFramework framework;
-    QtMessageBoxes boxes(framework);
-    QtDriver driver(framework);
-    QStringList log;
-    TestPage page(framework, 129, log);
-    bool boxVisible = false;
-    page.ok = [&](TestPage& self) {
-        self.DialogPage::OnOK();
-        boxes.ShowMessage(&self, "There was an error sending the test print to the printer.",
-                          nullptr, MessageIcon::None);
-        log << "box closed";
-    };
-    driver.Then(129, QtDriver::ClickButton(1));
-    driver.ThenBox([&](QMessageBox& box) {
-        boxVisible = box.isVisible();
-        box.button(QMessageBox::Ok)->click();
-    });
-    QCOMPARE(page.DoModal(), 1);
-    QVERIFY(boxVisible);
-    QCOMPARE(log, QStringList({"init 129", "ok 129", "box closed"}));
-}
-
-void DialogFrameworkTest::boxesShowPlainTextAndAreAccessible() {
-    QtDialogFramework framework;
-    QtMessageBoxes boxes(framework);
-    QtDriver driver(framework);
-    QString name;
-    QString text;
-    Qt::TextFormat format = Qt::RichText;
-    driver.ThenBox([&](QMessageBox& box) {
-        format = box.textFormat();
-        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&box);
-        QVERIFY(iface);
-        name = iface->text(QAccessible::Name);
-        // The text is a label of the box.
-        for (QLabel* label : box.findChildren<QLabel*>()) {
-            QAccessibleInterface* labelIface = QAccessible::queryAccessibleInterface(label);
-            if (labelIface->text(QAccessible::Name) == box.text()) {
-                text = box.text();
-            }
-        }
-        QSignalSpy accessibleOk(box.button(QMessageBox::Ok), &QPushButton::clicked);
-        QCOMPARE(QAccessible::queryAccessibleInterface(box.button(QMessageBox::Ok))
-                     ->text(QAccessible::Name),
-                 QString("OK"));
-        box.button(QMessageBox::Ok)->click();
-    });
-    boxes.ShowMessage(nullptr, "<b>An error</b> & more", nullptr, MessageIcon::None);
-    QCOMPARE(format, Qt::PlainText);
-    QCOMPARE(name, QString("Error"));
-    QCOMPARE(text, QString("<b>An error</b> & more"));
 }
 
 QTEST_MAIN(DialogFrameworkTest)

@@ -1,5 +1,5 @@
-// The Qt window of a layout: geometry in dialog units, controls, keys and the
-// window-menu stand-in, long texts and accessibility.
+// The Qt window of a layout: plain texts, the printer list, the window-menu
+// stand-in and accessibility. Keys and buttons are dialog_framework_test's.
 #include "platform/qt/page_window.h"
 
 #include <QAccessible>
@@ -11,8 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using quillet::DialogItem;
-using quillet::DialogItemKind;
 using quillet::DialogLayout;
 using quillet::PageWindow;
 
@@ -20,25 +18,6 @@ namespace {
 
 const DialogLayout& Layout(int id) {
     return *quillet::FindDialogLayout(id);
-}
-
-const DialogItem& Item(int dialog, int id) {
-    for (const DialogItem& item : Layout(dialog).items) {
-        if (item.id == id) {
-            return item;
-        }
-    }
-    qFatal("no item %d in dialog %d", id, dialog);
-}
-
-// A text of 290 characters, as long as the longest translated page text.
-std::string LongText() {
-    std::string text;
-    while (text.size() < 290) {
-        text += "De printer-LED blijft knipperen terwijl de firmware wordt gedownload. ";
-    }
-    text.resize(290);
-    return text;
 }
 
 QString AccessibleName(QObject* object) {
@@ -53,67 +32,14 @@ class PageWindowTest : public QObject {
 
 private slots:
     void cleanup();
-    void controlsStandAtTheirDialogUnits_data();
-    void controlsStandAtTheirDialogUnits();
-    void baseUnitsComeFromTheDialogFont();
     void textsArePlainLeftAlignedAndWrap();
-    void okIsTheDefaultButtonAndEnterPressesIt();
-    void escapeIssuesCancelOnAPageWithoutCancel();
-    void closeBoxIssuesTheWindowMenuClose();
-    void buttonsIssueTheirIds();
     void listKeepsNamesSortedAndSelectsByPrefix();
-    void longTextIsShownWhole();
     void windowMenuHoldsCommandsCloseAndAppendedEntries();
-    void driverCommandsHaveShortcuts();
     void everythingHasItsVisibleTextForAccessibility();
 };
 
 void PageWindowTest::cleanup() {
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-void PageWindowTest::controlsStandAtTheirDialogUnits_data() {
-    QTest::addColumn<int>("dialog");
-    for (int id : {100, 102, 129, 130, 132, 133, 137, 138, 139, 140}) {
-        QTest::addRow("dialog %d", id) << id;
-    }
-}
-
-void PageWindowTest::controlsStandAtTheirDialogUnits() {
-    QFETCH(int, dialog);
-    const DialogLayout& layout = Layout(dialog);
-    PageWindow window(layout);
-    const quillet::DialogBaseUnits units = window.BaseUnits();
-    QCOMPARE(window.size(),
-             QSize(units.ToPixelsX(layout.rect.width), units.ToPixelsY(layout.rect.height)));
-    QCOMPARE(window.minimumSize(), window.maximumSize());
-    for (const DialogItem& control : layout.items) {
-        if (control.id == -1) {
-            continue;
-        }
-        QWidget* widget = window.Control(control.id);
-        QVERIFY(widget);
-        const QRect expected(
-            units.ToPixelsX(control.rect.x), units.ToPixelsY(control.rect.y),
-            units.ToPixelsX(control.rect.x + control.rect.width) - units.ToPixelsX(control.rect.x),
-            units.ToPixelsY(control.rect.y + control.rect.height) -
-                units.ToPixelsY(control.rect.y));
-        QCOMPARE(widget->geometry(), expected);
-    }
-    QVERIFY(window.isModal());
-    QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
-    QVERIFY(window.windowFlags() & Qt::WindowTitleHint);
-    QVERIFY(!(window.windowFlags() & Qt::WindowContextHelpButtonHint));
-}
-
-void PageWindowTest::baseUnitsComeFromTheDialogFont() {
-    PageWindow window(Layout(140));
-    const QFontMetrics metrics(window.font());
-    const int average =
-        metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    QCOMPARE(window.BaseUnits().x, (average / 26 + 1) / 2);
-    QCOMPARE(window.BaseUnits().y, metrics.height());
-    QCOMPARE(window.font().pointSize(), 8);
 }
 
 void PageWindowTest::textsArePlainLeftAlignedAndWrap() {
@@ -128,60 +54,6 @@ void PageWindowTest::textsArePlainLeftAlignedAndWrap() {
     QVERIFY(!window.TextField(900));
     QVERIFY(!window.TextField(12345));
     QCOMPARE(window.FieldText(12345), std::string());
-}
-
-void PageWindowTest::okIsTheDefaultButtonAndEnterPressesIt() {
-    PageWindow window(Layout(129));
-    QSignalSpy commands(&window, &PageWindow::commandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.FocusFirstControl();
-    QCOMPARE(QApplication::focusWidget(), window.Button(1));
-    QVERIFY(window.Button(1)->isDefault());
-    QVERIFY(!window.Button(2)->isDefault());
-    QTest::keyClick(&window, Qt::Key_Return);
-    QCOMPARE(commands.size(), 1);
-    QCOMPARE(commands.at(0).at(0).toInt(), 1);
-}
-
-void PageWindowTest::escapeIssuesCancelOnAPageWithoutCancel() {
-    PageWindow window(Layout(140));
-    QSignalSpy commands(&window, &PageWindow::commandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::keyClick(&window, Qt::Key_Escape);
-    QCOMPARE(commands.size(), 1);
-    QCOMPARE(commands.at(0).at(0).toInt(), 2);
-    QVERIFY(window.isVisible());  // ending is the page's decision
-}
-
-void PageWindowTest::closeBoxIssuesTheWindowMenuClose() {
-    PageWindow window(Layout(133));
-    QSignalSpy sysCommands(&window, &PageWindow::sysCommandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.close());  // what the window manager's close box asks
-    QCOMPARE(sysCommands.size(), 1);
-    QCOMPARE(sysCommands.at(0).at(0).toInt(), 0xF060);
-    QVERIFY(window.isVisible());
-}
-
-void PageWindowTest::buttonsIssueTheirIds() {
-    PageWindow window(Layout(130));
-    QSignalSpy commands(&window, &PageWindow::commandIssued);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.Button(1020), Qt::LeftButton);
-    QTest::mouseClick(window.Button(2), Qt::LeftButton);
-    QTest::mouseClick(window.Button(1), Qt::LeftButton);
-    QCOMPARE(commands.size(), 3);
-    QCOMPARE(commands.at(0).at(0).toInt(), 1020);
-    QCOMPARE(commands.at(1).at(0).toInt(), 2);
-    QCOMPARE(commands.at(2).at(0).toInt(), 1);
-    QCOMPARE(window.Button(1020)->text(), QString("&Retry"));
-    // Alt+R is the Retry button's mnemonic.
-    QCOMPARE(QKeySequence::mnemonic(window.Button(1020)->text()),
-             QKeySequence(Qt::ALT | Qt::Key_R));
 }
 
 void PageWindowTest::listKeepsNamesSortedAndSelectsByPrefix() {
@@ -214,33 +86,6 @@ void PageWindowTest::listKeepsNamesSortedAndSelectsByPrefix() {
     QCOMPARE(list->GetText(0), std::string());
 }
 
-void PageWindowTest::longTextIsShownWhole() {
-    PageWindow window(Layout(133));
-    const std::string text = LongText();
-    QCOMPARE(text.size(), std::size_t(290));
-    window.SetFieldText(861, text);
-    window.SetFieldText(862, text);
-    window.SetFieldText(863, "Wait until the printer is completely done resetting, then press OK.");
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QLabel* first = window.TextField(861);
-    QLabel* second = window.TextField(862);
-    QLabel* third = window.TextField(863);
-    QCOMPARE(first->text().size(), 290);
-    QVERIFY(first->height() >= first->heightForWidth(first->width()));
-    QVERIFY(second->height() >= second->heightForWidth(second->width()));
-    // Nothing overlaps, and the window holds every field.
-    QVERIFY(second->geometry().top() > first->geometry().bottom());
-    QVERIFY(third->geometry().top() > second->geometry().bottom());
-    QVERIFY(window.rect().contains(third->geometry()));
-    // A short text gives the rectangle of the layout back.
-    window.SetFieldText(861, "short");
-    window.SetFieldText(862, "short");
-    QCOMPARE(first->geometry(), window.ToPixels(Item(133, 861).rect));
-    QCOMPARE(window.height(), window.BaseUnits().ToPixelsY(200));
-    window.hide();
-}
-
 void PageWindowTest::windowMenuHoldsCommandsCloseAndAppendedEntries() {
     PageWindow page(Layout(140));
     std::unique_ptr<QMenu> plain(page.BuildMenu());
@@ -269,35 +114,6 @@ void PageWindowTest::windowMenuHoldsCommandsCloseAndAppendedEntries() {
     QCOMPARE(sysCommands.at(1).at(0).toInt(), 0xF060);
     QCOMPARE(commands.size(), 1);
     QCOMPARE(commands.at(0).at(0).toInt(), 1017);
-}
-
-void PageWindowTest::driverCommandsHaveShortcuts() {
-    PageWindow select(Layout(102));
-    QSignalSpy commands(&select, &PageWindow::commandIssued);
-    select.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&select));
-    QTest::keyClick(&select, Qt::Key_I, Qt::ControlModifier);
-    QTest::keyClick(&select, Qt::Key_F5);
-    QCOMPARE(commands.size(), 2);
-    QCOMPARE(commands.at(0).at(0).toInt(), 1017);
-    QCOMPARE(commands.at(1).at(0).toInt(), 1018);
-
-    // Shift+F10 opens the window menu where the page is.
-    QTest::keyClick(&select, Qt::Key_F10, Qt::ShiftModifier);
-    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-    QApplication::activePopupWidget()->close();
-    QTest::keyClick(&select, Qt::Key_Space, Qt::AltModifier);
-    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-    QApplication::activePopupWidget()->close();
-    // A right click (the Menu key reaches the page as the same event from
-    // the window system).
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
-                                 select.mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(&select, &rightClick);
-    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
-    QApplication::activePopupWidget()->close();
-    select.hide();
-    QApplication::processEvents();
 }
 
 void PageWindowTest::everythingHasItsVisibleTextForAccessibility() {

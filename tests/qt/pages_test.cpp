@@ -1,120 +1,135 @@
-// The wizard's real pages on the Qt framework, over recording doubles of the
-// spooler, registry and files: what each page shows, its keys and buttons,
-// the About box and long texts. Saves a screenshot of every page.
-#include <QAccessible>
+// The wizard's real pages on the Qt framework, over the recording doubles.
+//
+// What each page shows: the full run checks every page's caption, texts and
+// buttons and saves its screenshot; a few runs cover Escape, the About box and
+// the driver branch.
+//
+// Fault injection over whole runs. One scripted upgrade (the driver branch,
+// a Retry, then every page to the end) runs on the Qt framework over the
+// recording doubles; then it runs again once for each platform call it made,
+// with that call failing (a write also once taking half its bytes). After
+// every run the invariants hold:
+//  - no job that was cut short or never finished is completed, and a cut job
+//    is aborted;
+//  - every printer handle, file, block, lock and key taken is given back
+//    exactly once;
+//  - every job after the choice is spooled while "SM AutoRun" is 0, and at the
+//    end the value is the saved one, or it was never changed;
+//  - the run shows what its pages say: the full run's pages, boxes, jobs and
+//    autorun writes, except as kVisible says for the failures the user sees.
+// 54 runs today (the count is printed).
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <map>
+#include <set>
 
 #include "app/language_map.h"
-#include "app/upgrade_app.h"
 #include "platform/qt/dialog_framework_qt.h"
 #include "platform/qt/message_boxes_qt.h"
-#include "platform/qt/page_window.h"
+#include "printer/commands.h"  // kJobDocumentName, kJobDataType
 #include "tests/doubles/doubles.h"
-#include "tests/doubles/recording_launcher.h"
 #include "tests/qt/qt_driver.h"
 #include "wizard/wizard_first_pages.h"
 
-using quillet::MessageCatalog;
-using quillet::PageWindow;
-using quillet::QtDialogFramework;
-using quillet::QtMessageBoxes;
-using quillet::UpgradeApp;
-using quillet::testing::QtDriver;
-using quillet::testing::SaveScreenshot;
+using namespace quillet;
+using namespace quillet::testing;
 
 namespace {
 
+using Story = std::vector<std::string>;
+
 constexpr const char* kKeyPath =
     "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
+constexpr const char* kConfig = "K7\r\nTarvane Nimbrel K7\r\nx\r\nFile=firmware.bin\r\n";
+const std::string kImage = std::string("\x1b%-12345X@PJL firmware") + '\0' + std::string(4000, 'Z');
+
+const Story kFullRun = {
+    "Page 140",           "Page 102", "Page 138",      "Start driver\\setup.exe",
+    "Page 139",           "Page 102", "AutoRun := 0",  "Page 129",
+    "Job TestPrint",      "Page 130", "Job TestPrint", "Page 130",
+    "Job PrepareUpgrade", "Page 132", "Job Image",     "Page 133",
+    "AutoRun := 1",       "Page 137",
+};
+
+// The failures the user sees: a failed call that follows the `occurrence`-th
+// story entry `after` (and is one of `calls`, when given) changes the full run
+// so: `stop` ends the run with that entry, `replace` takes the place of the
+// next entry, `drop` removes the next such entry.
+struct Visible {
+    const char* after;
+    int occurrence;
+    std::vector<std::string> calls;
+    enum { Stop, Replace, Drop } change;
+    const char* entry;
+};
+const Visible kVisible[] = {
+    {"", 1, {"GetVersionEx"}, Visible::Stop, "Box 7 @none [Error]"},
+    {"Page 102", 2, {"RegOpenKey(write)", "RegSetValue"}, Visible::Drop, "AutoRun := 0"},
+    {"Page 138", 1, {"StartProcess"}, Visible::Drop, "Start driver\\setup.exe"},
+    {"Page 129", 1, {}, Visible::Stop, "Box 2 @129 [app]"},
+    {"Page 130", 1, {}, Visible::Replace, "Box 2 @130 [app]"},
+    // The image is checked before download mode is asked for.
+    {"Page 130", 2, {"CreateFile", "GetFileSize"}, Visible::Stop, "Box 4 @130 [app]"},
+    {"Page 130", 2, {}, Visible::Stop, "Box 3 @130 [app]"},
+    {"Page 132", 1, {}, Visible::Stop, "Box 4 @133 [app]"},
+    {"Page 133", 1, {"RegOpenKey(write)", "RegSetValue"}, Visible::Drop, "AutoRun := 1"},
+};
+// Calls whose failure cannot be reported, or that the pages rightly ignore.
+const std::set<std::string> kUnseen = {"ClosePrinter",     "RegCloseKey",   "CloseHandle",
+                                       "VirtualFree",      "VirtualUnlock", "EnumPrinters",
+                                       "RegOpenKey(read)", "RegQueryValue", "GetUserDefaultLangID"};
+
+QString Joined(const Story& story) {
+    QStringList entries;
+    for (const std::string& entry : story) {
+        entries << QString::fromStdString(entry);
+    }
+    return entries.join(" | ");
+}
+
+struct Failure {
+    std::string call;  // empty: none
+    int occurrence = 0;
+    bool partial = false;
+    std::size_t storyBefore = 0;  // entries of the full run before the call
+};
 
 // The built-in English texts with these offsets, as a page shows them.
 QStringList English(std::initializer_list<int> offsets) {
     QStringList texts;
     for (int offset : offsets) {
-        texts << QString::fromStdString(MessageCatalog::Builtin().Load(
-            static_cast<std::uint16_t>(quillet::kEnglishBase + offset)));
+        texts << QString::fromStdString(
+            MessageCatalog::Builtin().Load(static_cast<std::uint16_t>(kEnglishBase + offset)));
     }
     return texts;
 }
 
-// One run of the wizard: the doubles, the Qt framework and boxes, a driver.
-struct Wizard {
-    quillet::testing::PlatformDoubles doubles;
-    QtDialogFramework framework;
-    QtMessageBoxes boxes{framework};
-    quillet::testing::RecordingLauncher launcher{doubles.log};
-    QtDriver driver{framework};
-    const MessageCatalog* catalog = &MessageCatalog::Builtin();
-
-    Wizard() {
-        doubles.spooler.printers = {"Tarvane_Nimbrel_K7", "Office_Laser", "archive"};
-        doubles.registry.SetDword(kKeyPath, "SM AutoRun", 1);
-        doubles.imageFiles.files["firmware.bin"] = std::string(4096, '\x5a');
-    }
-
-    // Start-up and shutdown, as the program runs them, in a folder that
-    // holds the configuration file.
-    void Run(const std::string& config = "K7\r\nTarvane Nimbrel K7\r\nx\r\nFile=firmware.bin\r\n") {
-        QTemporaryDir folder;
-        QVERIFY(folder.isValid());
-        QFile file(folder.filePath("quillet.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(config.c_str());
-        file.close();
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(folder.path()));
-
-        quillet::WizardFirstPages firstPages(framework, launcher);
-        UpgradeApp app({doubles.userLanguage, doubles.platformVersion, boxes, doubles.spooler,
-                        doubles.imageFiles, doubles.registry},
-                       firstPages, *catalog);
-        app.InitInstance();
-        app.ExitInstance();
-        autoRunChangedAtEnd = app.AutoRunChanged;
-        QDir::setCurrent(previous);
-    }
-
-    std::optional<std::uint32_t> AutoRun() const {
-        return doubles.registry.Dword(kKeyPath, "SM AutoRun");
-    }
-
-    int autoRunChangedAtEnd = -1;
-};
-
 QStringList ButtonLabels(PageWindow& window) {
     QStringList labels;
-    for (const quillet::DialogItem& item : window.Layout().items) {
-        if (item.kind == quillet::DialogItemKind::Button) {
+    for (const DialogItem& item : window.Layout().items) {
+        if (item.kind == DialogItemKind::Button) {
             labels << window.Button(item.id)->text();
         }
     }
     return labels;
 }
 
-QStringList ListEntries(PageWindow& window) {
-    QStringList entries;
-    QListWidget* list = window.List(900);
-    for (int i = 0; list && i < list->count(); ++i) {
-        entries << list->item(i)->text();
-    }
-    return entries;
-}
-
-// Checks what a page shows, saves its picture, then does `then`.
+// What a page shows: its caption (the model's name until a printer is
+// chosen), its texts whole, its buttons. Saves its picture, then does `then`.
 QtDriver::PageAction Expect(const QString& name, const QString& caption, const QStringList& texts,
                             const QStringList& buttons, QtDriver::PageAction then) {
     return [=](PageWindow& window) {
         SaveScreenshot(window, name);
         QCOMPARE(window.windowTitle(), caption);
-        QCOMPARE(quillet::testing::VisibleTexts(window), texts);
+        QCOMPARE(VisibleTexts(window), texts);
         QCOMPARE(ButtonLabels(window), buttons);
         for (QLabel* label : window.findChildren<QLabel*>()) {
-            // Shown whole: every wrapped line fits the label.
             QVERIFY2(label->height() >= label->heightForWidth(label->width()),
                      qPrintable(label->text()));
             QVERIFY(window.rect().contains(label->geometry()));
@@ -123,258 +138,331 @@ QtDriver::PageAction Expect(const QString& name, const QString& caption, const Q
     };
 }
 
+QtDriver::PageAction ExpectPage(int page, QtDriver::PageAction then) {
+    const QString model = "Tarvane Nimbrel K7";
+    const QString chosen = "Tarvane_Nimbrel_K7";
+    const QStringList okCancel = {"OK", "Cancel"};
+    switch (page) {
+        case 140:
+            return Expect("140-welcome", model, English({131, 132}), {"OK"}, then);
+        case 102:
+            return Expect("102-select-printer", model, English({11, 12}), okCancel,
+                          [then](PageWindow& window) {
+                              QListWidget* list = window.List(kPrinterListId);
+                              QCOMPARE(list->count(), 2);
+                              QCOMPARE(list->item(0)->text(), QString("Office_Laser"));
+                              QCOMPARE(list->selectedItems().value(0), list->item(1));
+                              QCOMPARE(QApplication::focusWidget(), list);
+                              QVERIFY(!window.windowIcon().isNull());
+                              then(window);
+                          });
+        case 138:
+            return Expect("138-driver-start", model, English({111}), okCancel, then);
+        case 139:
+            return Expect("139-driver-run", model, English({121}), {"OK"}, then);
+        case 129:
+            return Expect("129-test-print-ready", chosen, English({22, 21, 23}), okCancel, then);
+        case 130:
+            return Expect("130-test-print-wait", chosen, English({31, 32}),
+                          {"OK", "Cancel", "&Retry"}, then);
+        case 132:
+            return Expect("132-download-ready", chosen, English({51}), okCancel, then);
+        case 133:
+            return Expect("133-download", chosen, English({61, 62, 63}), {"OK"}, then);
+        default:
+            return Expect("137-complete", chosen, English({101}), {"OK"}, then);
+    }
+}
+
+struct Run {
+    PlatformDoubles doubles;
+    QtDialogFramework framework;
+    QtMessageBoxes boxes{framework};
+    QtDriver driver{framework};
+    std::vector<std::optional<std::uint32_t>> autoRunAtJobs;
+
+    explicit Run(bool scriptFullRun = true, bool checkPages = false) {
+        doubles.spooler.printers = {"Tarvane_Nimbrel_K7", "Office_Laser"};
+        // The printer's command language, byte for byte.
+        doubles.spooler.payloadNames = {
+            {"\x1b&s8Z", "TestPrint"}, {"\x1b*k7342P", "PrepareUpgrade"}, {kImage, "Image"}};
+        doubles.registry.SetDword(kKeyPath, "SM AutoRun", 1);
+        doubles.imageFiles.files["firmware.bin"] = kImage;
+        doubles.log.onCall = [this](const std::string& call) {
+            if (call == "StartDocPrinter") {
+                autoRunAtJobs.push_back(doubles.registry.Dword(kKeyPath, "SM AutoRun"));
+            }
+        };
+        driver.onPage = [this](int id) {
+            doubles.log.story.push_back("Page " + std::to_string(id));
+        };
+        driver.onBox = [this](const QtDriver::BoxSeen& box) {
+            int offset = 0;
+            for (int candidate : {1, 2, 3, 4, 7}) {
+                if (box.text.toStdString() ==
+                    MessageCatalog::Builtin().Load(
+                        static_cast<std::uint16_t>(kEnglishBase + candidate))) {
+                    offset = candidate;
+                }
+            }
+            QCOMPARE(box.buttonCount, 1);
+            auto* owner = qobject_cast<PageWindow*>(box.parent);
+            const QString caption =
+                box.caption == QCoreApplication::applicationName() ? "app" : box.caption;
+            doubles.log.story.push_back(
+                "Box " + std::to_string(offset) + " @" +
+                (owner ? std::to_string(owner->Layout().dialogId) : "none") +
+                (box.icon == QMessageBox::Critical ? " stop" : "") + " [" + caption.toStdString() +
+                "]");
+        };
+        if (!scriptFullRun) {
+            return;
+        }
+        // The user: the driver branch first, then through to the end with one
+        // Retry on the waiting page. Pages left unscripted get Escape.
+        const std::pair<int, QtDriver::PageAction> steps[] = {
+            {140, QtDriver::ClickButton(kIdOk)},
+            {102, QtDriver::Key(Qt::Key_I, Qt::ControlModifier)},
+            {138, QtDriver::ClickButton(kIdOk)},
+            {139, QtDriver::ClickButton(kIdOk)},
+            {102, QtDriver::Key(Qt::Key_Return)},
+            {129, QtDriver::ClickButton(kIdOk)},
+            {130, QtDriver::ClickButton(kIdRetry)},
+            {130, QtDriver::ClickButton(kIdOk)},
+            {132, QtDriver::ClickButton(kIdOk)},
+            {133, QtDriver::ClickButton(kIdOk)},
+            {137, QtDriver::ClickButton(kIdOk)},
+        };
+        for (const auto& [page, action] : steps) {
+            driver.Then(page, checkPages ? ExpectPage(page, action) : action);
+        }
+    }
+
+    void Play(const Failure& failure, const char* config = kConfig) {
+        if (!failure.call.empty()) {
+            doubles.log.FailCall(failure.call, failure.occurrence);
+            doubles.log.partialWrites = failure.partial;
+        }
+        QTemporaryDir folder;
+        QFile file(folder.filePath("quillet.txt"));
+        if (config) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(config);
+            file.close();
+        }
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        WizardFirstPages firstPages(framework, doubles.launcher);
+        UpgradeApp app({doubles.userLanguage, doubles.platformVersion, boxes, doubles.spooler,
+                        doubles.imageFiles, doubles.registry},
+                       firstPages);
+        app.InitInstance();
+        app.ExitInstance();
+        QDir::setCurrent(previous);
+    }
+
+    void CheckInvariants(const Story& expected) {
+        const CallLog& log = doubles.log;
+        QCOMPARE(log.faults, std::vector<std::string>());
+        for (const SentJob& job : doubles.spooler.jobs) {
+            if (job.ended && !job.aborted) {
+                QVERIFY2(
+                    !job.cut && (job.data.empty() || doubles.spooler.payloadNames.count(job.data)),
+                    "a cut or unknown job was completed");
+                QCOMPARE(job.printer, std::string("Tarvane_Nimbrel_K7"));
+                QCOMPARE(job.docInfo.documentName, std::string(kJobDocumentName));
+                QCOMPARE(job.docInfo.dataType, std::string(kJobDataType));
+            }
+            if (job.cut) {
+                const bool abortFailed = log.Count("AbortPrinter") > 0 && !job.aborted;
+                QVERIFY2(job.aborted || abortFailed, "a cut job was not aborted");
+                QVERIFY2(!job.ended, "a cut job was ended");
+            }
+        }
+        QCOMPARE(doubles.spooler.OpenHandles(), 0);
+        QCOMPARE(doubles.registry.OpenKeys(), 0);
+        QCOMPARE(doubles.imageFiles.Held(), 0);
+        const bool switchedOff =
+            std::find(log.story.begin(), log.story.end(), "AutoRun := 0") != log.story.end();
+        for (const auto& value : autoRunAtJobs) {
+            QCOMPARE(value, std::optional<std::uint32_t>(switchedOff ? 0 : 1));
+        }
+        // At the end: the last value written, or the one before the run.
+        std::uint32_t last = 1;
+        for (const std::string& entry : expected) {
+            if (entry.rfind("AutoRun := ", 0) == 0) {
+                last = static_cast<std::uint32_t>(std::stoul(entry.substr(11)));
+            }
+        }
+        QCOMPARE(doubles.registry.Dword(kKeyPath, "SM AutoRun"),
+                 std::optional<std::uint32_t>(last));
+        QCOMPARE(Joined(log.story), Joined(expected));
+    }
+};
+
+// The full run as the failure of that call changes it.
+Story Expected(const Failure& failure, const Story& full) {
+    if (kUnseen.count(failure.call)) {
+        return full;
+    }
+    const std::size_t at = failure.storyBefore;
+    const std::string after = at > 0 ? full[at - 1] : "";
+    const int occurrence =
+        static_cast<int>(std::count(full.begin(), full.begin() + static_cast<long>(at), after));
+    for (const Visible& row : kVisible) {
+        const bool callMatches = row.calls.empty() || std::find(row.calls.begin(), row.calls.end(),
+                                                                failure.call) != row.calls.end();
+        if (row.after != after || (at > 0 && row.occurrence != occurrence) || !callMatches) {
+            continue;
+        }
+        Story story(full.begin(), full.begin() + static_cast<long>(at));
+        // The whole document was written: the job is ended all the same.
+        if (failure.call == "EndPagePrinter" && row.change != Visible::Drop) {
+            story.push_back(full[at]);
+        }
+        if (row.change == Visible::Stop) {
+            story.push_back(row.entry);
+            // Shutdown writes back what the choice switched off.
+            if (std::find(story.begin(), story.end(), "AutoRun := 0") != story.end()) {
+                story.push_back("AutoRun := 1");
+            }
+        } else if (row.change == Visible::Replace) {
+            story.push_back(row.entry);
+            story.insert(story.end(), full.begin() + static_cast<long>(at) + 1, full.end());
+        } else {
+            Story rest(full.begin() + static_cast<long>(at), full.end());
+            rest.erase(std::find(rest.begin(), rest.end(), row.entry));
+            story.insert(story.end(), rest.begin(), rest.end());
+        }
+        return story;
+    }
+    return full;
+}
+
+std::vector<Failure> failures;
+
 }  // namespace
 
 class PagesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup();
-    void fullUpgradeShowsEveryPageInTurn();
-    void escapeOnTheWelcomePageEndsTheProgram();
-    void closeBoxOnTheDownloadPageRestoresTheAutorunValue();
-    void retrySendsTheTestPageAgainAndTheWaitingPageStays();
-    void aboutBoxOpensFromTheWindowMenuOfEveryPage();
-    void failedTestPrintShowsTheBoxOfThePage();
-    void driverInstallationFromTheSelectionPage();
-    void longTextIsShownWhole();
-    void pagesAreAccessibleByTheirVisibleTexts();
+    void cleanup() { QCOMPARE(QApplication::topLevelWidgets().size(), 0); }
+
+    void fullRun() {
+        Run run(true, true);
+        run.Play({});
+        // Every call of the full run, in turn, is the one that fails.
+        failures.clear();
+        std::map<std::string, int> seen;
+        for (std::size_t i = 0; i < run.doubles.log.calls.size(); ++i) {
+            const std::string& call = run.doubles.log.calls[i];
+            const int occurrence = ++seen[call];
+            failures.push_back({call, occurrence, false, run.doubles.log.storyBefore[i]});
+            if (call == "WritePrinter") {
+                failures.push_back({call, occurrence, true, run.doubles.log.storyBefore[i]});
+            }
+        }
+        qInfo("fault injection: %zu runs with one call failing", failures.size());
+        run.CheckInvariants(kFullRun);
+        QVERIFY(run.driver.inactive.empty());
+        QVERIFY(run.driver.unscripted.empty());
+    }
+
+    void oneCallFails_data() {
+        QTest::addColumn<int>("index");
+        for (std::size_t i = 0; i < failures.size(); ++i) {
+            QTest::addRow("%s #%d%s", failures[i].call.c_str(), failures[i].occurrence,
+                          failures[i].partial ? " takes half" : "")
+                << static_cast<int>(i);
+        }
+    }
+    void oneCallFails() {
+        QFETCH(int, index);
+        const Failure& failure = failures[static_cast<std::size_t>(index)];
+        Run run;
+        run.Play(failure);
+        run.CheckInvariants(Expected(failure, kFullRun));
+    }
+
+    void unusableConfigurationEndsWithTheStopBox() {
+        Run run;
+        run.Play({}, nullptr);
+        run.CheckInvariants({"Box 1 @none stop [Firmware Upgrade]"});
+    }
+
+    void escapeOnTheWelcomePageEndsTheProgram() {
+        Run run(false);
+        run.driver.Then(140, QtDriver::Key(Qt::Key_Escape));
+        run.Play({});
+        run.CheckInvariants({"Page 140"});
+    }
+
+    void okWithoutAChosenPrinterStaysAndTouchesNothing() {
+        Run run(false);
+        run.doubles.spooler.printers.clear();
+        run.driver.Then(140, QtDriver::ClickButton(kIdOk));
+        run.driver.Then(102, QtDriver::ClickButton(kIdOk));
+        run.driver.Then(102, QtDriver::ClickButton(kIdCancel));
+        run.Play({});
+        run.CheckInvariants({"Page 140", "Page 102", "Page 102"});
+        QCOMPARE(run.doubles.log.Count("RegOpenKey(read)"), 0);
+    }
+
+    void aboutBoxOpensFromTheWindowMenuOfEveryPage() {
+        Run run(false);
+        QtDriver& driver = run.driver;
+        QStringList before;
+        driver.Then(140, [&](PageWindow& window) {
+            before = VisibleTexts(window);
+            QtDriver::MenuEntry("&About Quillet...")(window);
+        });
+        const DialogLayout& about = *FindDialogLayout(100);
+        driver.Then(100, Expect("100-about", "About Quillet",
+                                {"Tarvane Nimbrel K7", "Firmware Upgrade v. 1.5",
+                                 QString::fromStdString(about.items[3].text)},
+                                {"OK"}, [&](PageWindow& window) {
+                                    auto* icon = qobject_cast<QLabel*>(window.childAt(
+                                        window.ToPixels(about.items[0].rect).center()));
+                                    QVERIFY(icon && !icon->pixmap().isNull());
+                                    QTest::keyClick(&window, Qt::Key_Escape);
+                                }));
+        driver.Then(140, [&](PageWindow& window) {
+            QCOMPARE(VisibleTexts(window), before);
+            QtDriver::ClickButton(kIdOk)(window);
+        });
+        // The platform's low four bits of a window-menu command do not matter.
+        driver.Then(102, [](PageWindow& window) { emit window.sysCommandIssued(16 | 0x3); });
+        driver.Then(100, QtDriver::ClickButton(kIdOk));
+        driver.Then(102, QtDriver::ClickButton(kIdCancel));
+        run.Play({});
+        run.CheckInvariants(
+            {"Page 140", "Page 100", "Page 140", "Page 102", "Page 100", "Page 102"});
+    }
+
+    // A printer whose driver was just installed is listed and preselected.
+    void driverBranchListsTheNewPrinter() {
+        Run run(false);
+        QtDriver& driver = run.driver;
+        driver.Then(140, QtDriver::ClickButton(kIdOk));
+        driver.Then(102, [&](PageWindow& window) {
+            run.doubles.spooler.printers.push_back("Tarvane Nimbrel K7 (USB)");
+            QTest::keyClick(&window, Qt::Key_I, Qt::ControlModifier);
+        });
+        driver.Then(138, QtDriver::ClickButton(kIdOk));
+        driver.Then(139, QtDriver::Key(Qt::Key_Escape));
+        driver.Then(102, [&](PageWindow& window) {
+            QCOMPARE(window.List(kPrinterListId)->count(), 3);
+            QCOMPARE(window.List(kPrinterListId)->selectedItems().value(0)->text(),
+                     QString("Tarvane Nimbrel K7 (USB)"));
+            QTest::keyClick(&window, Qt::Key_F5);
+        });
+        driver.Then(102, QtDriver::ClickButton(kIdCancel));
+        run.Play({});
+        run.CheckInvariants({"Page 140", "Page 102", "Page 138", "Start driver\\setup.exe",
+                             "Page 139", "Page 102", "Page 102"});
+    }
 };
-
-void PagesTest::cleanup() {
-    QCOMPARE(QApplication::topLevelWidgets().size(), 0);
-}
-
-void PagesTest::fullUpgradeShowsEveryPageInTurn() {
-    Wizard wizard;
-    QtDriver& driver = wizard.driver;
-    driver.Then(140, Expect("140-welcome", "Tarvane Nimbrel K7", English({131, 132}), {"OK"},
-                            QtDriver::ClickButton(1)));
-    driver.Then(102, Expect("102-select-printer", "Tarvane Nimbrel K7", English({11, 12}),
-                            {"OK", "Cancel"}, [](PageWindow& window) {
-                                QCOMPARE(
-                                    ListEntries(window),
-                                    QStringList({"archive", "Office_Laser", "Tarvane_Nimbrel_K7"}));
-                                QCOMPARE(window.List(900)->selectedItems().size(), 1);
-                                QCOMPARE(window.List(900)->selectedItems()[0]->text(),
-                                         QString("Tarvane_Nimbrel_K7"));
-                                QCOMPARE(QApplication::focusWidget(), window.List(900));
-                                QVERIFY(!window.windowIcon().isNull());
-                                QTest::keyClick(window.List(900), Qt::Key_Return);
-                            }));
-    driver.Then(129, Expect("129-test-print-ready", "Tarvane_Nimbrel_K7", English({22, 21, 23}),
-                            {"OK", "Cancel"}, QtDriver::ClickButton(1)));
-    driver.Then(130, Expect("130-test-print-wait", "Tarvane_Nimbrel_K7", English({31, 32}),
-                            {"OK", "Cancel", "&Retry"}, QtDriver::Key(Qt::Key_Return)));
-    driver.Then(132, Expect("132-download-ready", "Tarvane_Nimbrel_K7", English({51}),
-                            {"OK", "Cancel"}, QtDriver::ClickButton(1)));
-    driver.Then(133, Expect("133-download", "Tarvane_Nimbrel_K7", English({61, 62, 63}), {"OK"},
-                            QtDriver::ClickButton(1)));
-    driver.Then(137, Expect("137-complete", "Tarvane_Nimbrel_K7", English({101}), {"OK"},
-                            QtDriver::ClickButton(1)));
-    wizard.Run();
-    QCOMPARE(driver.shown, std::vector<int>({140, 102, 129, 130, 132, 133, 137}));
-    QVERIFY(driver.unscripted.empty());
-    QVERIFY(driver.inactive.empty());
-    const auto jobs = wizard.doubles.spooler.CompletedJobs();
-    QCOMPARE(jobs.size(), std::size_t(3));
-    QCOMPARE(jobs[2].data.size(), std::size_t(4096));
-    QCOMPARE(wizard.AutoRun(), std::optional<std::uint32_t>(1));
-    QCOMPARE(wizard.autoRunChangedAtEnd, 0);
-}
-
-void PagesTest::escapeOnTheWelcomePageEndsTheProgram() {
-    Wizard wizard;
-    wizard.driver.Then(140, QtDriver::Key(Qt::Key_Escape));
-    wizard.Run();
-    QCOMPARE(wizard.driver.shown, std::vector<int>({140}));
-    QVERIFY(wizard.doubles.spooler.jobs.empty());
-}
-
-void PagesTest::closeBoxOnTheDownloadPageRestoresTheAutorunValue() {
-    Wizard wizard;
-    QtDriver& driver = wizard.driver;
-    for (int page : {140, 102, 129, 130, 132}) {
-        driver.Then(page, QtDriver::ClickButton(1));
-    }
-    driver.Then(133, [&](PageWindow& window) {
-        QCOMPARE(wizard.AutoRun(), std::optional<std::uint32_t>(0));
-        window.close();
-    });
-    wizard.Run();
-    QCOMPARE(driver.shown, std::vector<int>({140, 102, 129, 130, 132, 133}));
-    QCOMPARE(wizard.AutoRun(), std::optional<std::uint32_t>(1));
-}
-
-void PagesTest::retrySendsTheTestPageAgainAndTheWaitingPageStays() {
-    Wizard wizard;
-    QtDriver& driver = wizard.driver;
-    for (int page : {140, 102, 129}) {
-        driver.Then(page, QtDriver::ClickButton(1));
-    }
-    driver.Then(130, QtDriver::ClickButton(1020));
-    driver.Then(130, QtDriver::Key(Qt::Key_R, Qt::AltModifier));
-    driver.Then(130, QtDriver::ClickButton(1020));
-    driver.Then(130, QtDriver::ClickButton(2));
-    wizard.Run();
-    int testPages = 0;
-    for (const auto& job : wizard.doubles.spooler.CompletedJobs()) {
-        testPages += job.data.size() == 5 ? 1 : 0;
-    }
-    // One from the ready page's OK, one per Retry (the Alt+R mnemonic, where
-    // the platform has mnemonics, adds one more).
-    QVERIFY(testPages >= 3);
-    QCOMPARE(wizard.AutoRun(), std::optional<std::uint32_t>(1));
-}
-
-void PagesTest::aboutBoxOpensFromTheWindowMenuOfEveryPage() {
-    Wizard wizard;
-    QtDriver& driver = wizard.driver;
-    QStringList before;
-    driver.Then(140, [&](PageWindow& window) {
-        before = quillet::testing::VisibleTexts(window);
-        QtDriver::MenuEntry("&About Quillet...")(window);
-    });
-    driver.Then(
-        100,
-        Expect("100-about", "About Quillet",
-               {"Tarvane Nimbrel K7", "Firmware Upgrade v. 1.5",
-                QString::fromStdString(quillet::FindDialogLayout(100)->items[3].text)},
-               {"OK"}, [](PageWindow& window) {
-                   QLabel* icon = qobject_cast<QLabel*>(window.childAt(
-                       window.ToPixels(quillet::FindDialogLayout(100)->items[0].rect).center()));
-                   QVERIFY(icon);
-                   QVERIFY(!icon->pixmap().isNull());
-                   QTest::keyClick(&window, Qt::Key_Escape);
-               }));
-    driver.Then(140, [&](PageWindow& window) {
-        QCOMPARE(quillet::testing::VisibleTexts(window), before);
-        QtDriver::ClickButton(1)(window);
-    });
-    driver.Then(102, QtDriver::MenuEntry("&About Quillet..."));
-    driver.Then(100, QtDriver::ClickButton(1));
-    driver.Then(102, QtDriver::ClickButton(2));
-    wizard.Run();
-    QCOMPARE(driver.shown, std::vector<int>({140, 100, 140, 102, 100, 102}));
-}
-
-void PagesTest::failedTestPrintShowsTheBoxOfThePage() {
-    Wizard wizard;
-    QtDriver& driver = wizard.driver;
-    wizard.doubles.log.FailCall("StartDocPrinter");
-    QWidget* readyPage = nullptr;
-    for (int page : {140, 102}) {
-        driver.Then(page, QtDriver::ClickButton(1));
-    }
-    driver.Then(129, [&](PageWindow& window) {
-        readyPage = &window;
-        QtDriver::ClickButton(1)(window);
-    });
-    driver.ThenBox([](QMessageBox& box) {
-        SaveScreenshot(box, "message-test-print-failed");
-        QTest::keyClick(&box, Qt::Key_Return);
-    });
-    wizard.Run();
-    QCOMPARE(driver.boxes.size(), std::size_t(1));
-    QCOMPARE(driver.boxes[0].caption, QString("qt_pages_test"));
-    QCOMPARE(driver.boxes[0].text,
-             QString("There was an error sending the test print to the printer."));
-    QCOMPARE(driver.boxes[0].icon, QMessageBox::NoIcon);
-    QCOMPARE(driver.boxes[0].buttonCount, 1);
-    QCOMPARE(driver.boxes[0].parent, readyPage);
-    QCOMPARE(driver.shown, std::vector<int>({140, 102, 129}));
-    QCOMPARE(wizard.AutoRun(), std::optional<std::uint32_t>(1));
-}
-
-void PagesTest::driverInstallationFromTheSelectionPage() {
-    Wizard wizard;
-    QtDriver& driver = wizard.driver;
-    PageWindow* selection = nullptr;
-    driver.Then(140, QtDriver::ClickButton(1));
-    driver.Then(102, [&](PageWindow& window) {
-        selection = &window;
-        QCOMPARE(ListEntries(window).size(), 3);
-        wizard.doubles.spooler.printers.push_back("Tarvane Nimbrel K7 (USB)");
-        QTest::keyClick(&window, Qt::Key_I, Qt::ControlModifier);
-    });
-    driver.Then(138, Expect("138-driver-start", "Tarvane Nimbrel K7", English({111}),
-                            {"OK", "Cancel"}, QtDriver::ClickButton(1)));
-    driver.Then(139, Expect("139-driver-run", "Tarvane Nimbrel K7", English({121}), {"OK"},
-                            [&](PageWindow& window) {
-                                QVERIFY(selection->isVisible());
-                                QCOMPARE(wizard.launcher.started.size(), std::size_t(1));
-                                QTest::keyClick(&window, Qt::Key_Escape);
-                            }));
-    driver.Then(102, [&](PageWindow& window) {
-        QCOMPARE(ListEntries(window).size(), 4);
-        QCOMPARE(window.List(900)->selectedItems()[0]->text(), QString("Tarvane Nimbrel K7 (USB)"));
-        QTest::keyClick(&window, Qt::Key_F5);
-    });
-    driver.Then(102, QtDriver::ClickButton(2));
-    wizard.Run();
-    QCOMPARE(driver.shown, std::vector<int>({140, 102, 138, 139, 102, 102}));
-    QCOMPARE(wizard.launcher.started, std::vector<std::string>({"driver\\setup.exe"}));
-    QVERIFY(wizard.doubles.spooler.jobs.empty());
-}
-
-void PagesTest::longTextIsShownWhole() {
-    // The longest text of the catalogue, the Dutch one of the download page.
-    const std::string longText = MessageCatalog::Builtin().Load(5061);
-    QVERIFY(longText.size() > 255);
-    MessageCatalog catalog;
-    std::string file = "@base 0\n101\t&About Quillet...\n@base 1000\n";
-    for (const auto& [id, text] : MessageCatalog::Builtin().Texts()) {
-        if (id > 1000 && id < 2000 && id != 1061) {
-            file += std::to_string(id - 1000) + "\t" + text + "\n";
-        }
-    }
-    file += "61\t" + longText + "\n";
-    QVERIFY(catalog.AddFile(file));
-
-    Wizard wizard;
-    wizard.catalog = &catalog;
-    QtDriver& driver = wizard.driver;
-    for (int page : {140, 102, 129, 130, 132}) {
-        driver.Then(page, QtDriver::ClickButton(1));
-    }
-    driver.Then(133, [&](PageWindow& window) {
-        SaveScreenshot(window, "133-download-long-text");
-        QLabel* label = window.TextField(861);
-        QCOMPARE(label->text().toStdString(), longText);
-        QVERIFY(label->height() >= label->heightForWidth(label->width()));
-        QVERIFY(window.TextField(862)->y() > label->geometry().bottom());
-        QVERIFY(window.rect().contains(window.TextField(863)->geometry()));
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
-    wizard.Run();
-    QCOMPARE(driver.shown.back(), 133);
-}
-
-void PagesTest::pagesAreAccessibleByTheirVisibleTexts() {
-    Wizard wizard;
-    QtDriver& driver = wizard.driver;
-    driver.Then(140, [](PageWindow& window) {
-        QAccessibleInterface* page = QAccessible::queryAccessibleInterface(&window);
-        QCOMPARE(page->text(QAccessible::Name), QString("Tarvane Nimbrel K7"));
-        QStringList names;
-        for (int i = 0; i < page->childCount(); ++i) {
-            names << page->child(i)->text(QAccessible::Name);
-        }
-        QCOMPARE(names, English({131, 132}) << "OK");
-        QTest::keyClick(&window, Qt::Key_Return);
-    });
-    driver.Then(102, [](PageWindow& window) {
-        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window.List(900));
-        QCOMPARE(list->text(QAccessible::Name), English({11}).front());
-        QStringList entries;
-        for (int i = 0; i < list->childCount(); ++i) {
-            entries << list->child(i)->text(QAccessible::Name);
-        }
-        QCOMPARE(entries, QStringList({"archive", "Office_Laser", "Tarvane_Nimbrel_K7"}));
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
-    wizard.Run();
-}
 
 QTEST_MAIN(PagesTest)
 #include "pages_test.moc"

@@ -29,6 +29,9 @@ public:
     explicit QtDriver(QtDialogFramework& framework) : framework_(framework) {
         framework_.onPageWaiting = [this](DialogPage& page, PageWindow& window) {
             shown.push_back(page.DialogId());
+            if (onPage) {
+                onPage(page.DialogId());
+            }
             // Keys reach a page only once the window system has made it active.
             if (!QTest::qWaitForWindowActive(&window)) {
                 inactive.push_back(page.DialogId());
@@ -43,6 +46,10 @@ public:
             PageAction action = std::move(queue.front());
             queue.pop_front();
             action(window);
+            // A check that failed inside the action left the page waiting.
+            if (QTest::currentTestFailed() && window.isVisible()) {
+                QTest::keyClick(&window, Qt::Key_Escape);
+            }
         };
         framework_.onDialogWaiting = [this](QDialog& dialog) {
             auto* box = qobject_cast<QMessageBox*>(&dialog);
@@ -51,6 +58,9 @@ public:
             }
             boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
                              box->parentWidget()});
+            if (onBox) {
+                onBox(boxes.back());
+            }
             if (boxActions_.empty()) {
                 box->button(QMessageBox::Ok)->click();
                 return;
@@ -110,6 +120,9 @@ public:
         qsizetype buttonCount;
         QWidget* parent;
     };
+    // Called as each page or box waits, before the scripted action.
+    std::function<void(int dialogId)> onPage;
+    std::function<void(const BoxSeen&)> onBox;
     std::vector<int> shown;
     std::vector<int> unscripted;
     std::vector<int> inactive;

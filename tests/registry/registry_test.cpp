@@ -20,8 +20,8 @@
 #include "platform/tools/reg_arguments.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "tests/fixtures/command.h"
-#include "tests/fixtures/temp_dir.h"
+#include "emulator/command.h"
+#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
