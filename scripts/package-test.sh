@@ -18,7 +18,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:?usage: scripts/package-test.sh BUILD_DIR}" && pwd)
 # The private scheduler with the emulated K7, built in the release tree.
 PRIVATE_CUPSD="$BUILD/emulator/quillet-private-cupsd"
-IMAGE_BYTES=$((4 * 1024 * 1024))
+# Three times an ordinary user's locked-memory limit of 8 MiB.
+IMAGE_BYTES=$((24 * 1024 * 1024))
 # The store that the build fixed, which the package's postinst creates.
 STORE=$(sed -n 's/^QUILLET_REGISTRY_DB:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
 
