@@ -35,7 +35,6 @@ for variant in release asan; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
   if [ $variant = release ]; then
-    echo "== Debian package"
     scripts/package-test.sh "$dir"
   fi
 done
