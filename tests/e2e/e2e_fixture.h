@@ -4,25 +4,21 @@
 // in its registry file.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <random>
 #include <sstream>
 
-#include "platform/registry_sqlite.h"
 #include "emulator/command.h"
 #include "emulator/private_cupsd.h"
 #include "emulator/sha256.h"
 #include "emulator/temp_dir.h"
+#include "platform/registry_sqlite.h"
 
 namespace quillet::testing {
 
@@ -56,6 +52,37 @@ inline std::vector<std::string> LinesStartingWith(const std::vector<std::string>
         }
     }
     return found;
+}
+
+inline std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// sh, once the program runs in the background as $pid: waits up to 30 seconds
+// until `file` holds `text`, then runs `command`.
+inline std::string AwaitThen(const std::string& file, const std::string& text,
+                             const std::string& command) {
+    return "n=0; until grep -qF -- " + Quoted(text) + " " + Quoted(file) +
+           " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
+}
+
+// sh that starts the program in the background as $pid, runs `steps` and
+// waits for everything it started; a program that hangs is killed after a
+// minute. Two helpers for `steps`: `delivered` waits until no signal is
+// pending for the program (two equal pending signals merge into one); `hold`
+// keeps the registry file locked for a second, so that the first signal's
+// unwinding is still writing the value back when the next signal comes.
+inline std::string InBackground(const std::string& steps, const std::string& arguments = "") {
+    return "delivered() { while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$pid/status; do :; done; }; "
+           "hold() { printf 'BEGIN EXCLUSIVE;\\n.shell touch held\\n.shell sleep 1\\nCOMMIT;\\n' "
+           "| sqlite3 \"$QUILLET_REGISTRY_DB\" & until [ -e held ]; do sleep 0.01; done; }; "
+           "\"$0\"" +
+           arguments + " & pid=$!; (sleep 60 && kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!; " +
+           steps + "wait $pid; status=$?; kill $watchdog 2>/dev/null; wait; exit $status";
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -123,6 +150,12 @@ protected:
             return std::nullopt;
         }
         return data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+    }
+
+    // The recovery record a run left in the state folder.
+    std::optional<std::string> Record() const {
+        const std::string path = folder_.File("state/quillet/autorun-record");
+        return std::filesystem::exists(path) ? std::optional(ReadFile(path)) : std::nullopt;
     }
 
     std::vector<std::string> JobKinds() {

@@ -92,22 +92,6 @@ private:
     int bus_ = -1;
 };
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-// sh, after the program has been started in the background as $pid: waits up
-// to 30 seconds until `file` holds `text`, then runs `command`.
-std::string AwaitThen(const std::string& file, const std::string& text,
-                      const std::string& command) {
-    return "n=0; until grep -qF -- " + Quoted(text) + " " + Quoted(file) +
-           " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
-}
-
 struct GuardCase {
     const char* name;
     const char* image;
@@ -153,9 +137,9 @@ TEST_P(GuardTest, InhibitorIsHeldExactlyWhileThePrinterIsInDownloadMode) {
     if (!c.until.empty()) {
         const std::string file =
             c.until == "log" ? folder_.File("quillet-user.log") : logind_.Record();
-        around = "\"$0\" & pid=$!; " +
-                 AwaitThen(file, c.pattern, "echo term >>" + Quoted(logind_.Record())) +
-                 "kill -TERM $pid; wait $pid";
+        around =
+            InBackground(AwaitThen(file, c.pattern, "echo term >>" + Quoted(logind_.Record())) +
+                         "kill -TERM $pid; ");
     }
     RunProgram(c.image, c.script, around);
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
@@ -170,13 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "File=firmware.bin",
                   kLead + "132 ok\n133 ok\n137 hold\n",
                   "record",
-                  "^release",
+                  "release",
                   {kInhibit, kReleasedAfterImage, "term"}},
         GuardCase{"TerminationSignalOnTheDownloadPage",
                   "File=firmware.bin",
                   kLead + "132 ok\n133 hold\n",
                   "log",
-                  "^page 133",
+                  "page 133",
                   {kInhibit, "term", kReleasedAfterImage}},
         GuardCase{"CancelOnTheDownloadReadyPage",
                   "File=firmware.bin",
@@ -223,7 +207,7 @@ TEST_P(StatusLineTest, FollowsTheImageJob) {
             << error;
     }
     std::vector<std::string> expected;
-    std::string around = "\"$0\" & pid=$!; ";
+    std::string steps;
     for (const StatusCase::Step& step : c.steps) {
         std::string text =
             MessageCatalog::Builtin().Load(static_cast<std::uint16_t>(1000 + step.offset));
@@ -231,10 +215,10 @@ TEST_P(StatusLineTest, FollowsTheImageJob) {
             text.resize(text.find("%1"));
         }
         expected.push_back("status 1021|" + text);
-        around += AwaitThen(folder_.File("quillet-user.log"), expected.back(), step.then);
+        steps += AwaitThen("quillet-user.log", expected.back(), step.then);
     }
     const auto log = RunProgram("File=firmware.bin", kLead + "132 ok\n133 watch\n",
-                                around + "kill -TERM $pid; wait $pid");
+                                InBackground(steps + "kill -TERM $pid; "));
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
 
     // Each awaited line in turn, and its picture kept.
