@@ -42,6 +42,14 @@ TEST_F(EndToEndTest, FullUpgradeSendsTestPageDownloadModeAndTheWholeImage) {
     EXPECT_EQ(jobs[2].kind, "firmware");
     EXPECT_EQ(jobs[2].bytes, firmware_.size());
     EXPECT_EQ(jobs[2].sha256, Sha256::Of(firmware_.data(), firmware_.size()));
+    // Each a job of its own that ended well, under the name Windows gives it.
+    ASSERT_TRUE(cupsd_.WaitUntilIdle(PrivateCupsd::kK7Queue, kJobTimeout));
+    const auto completed = cupsd_.Jobs(PrivateCupsd::kK7Queue, "completed");
+    EXPECT_EQ(completed.size(), 3u);
+    for (const SchedulerJob& job : completed) {
+        EXPECT_EQ(job.state, 9) << job.id;  // IPP's completed
+        EXPECT_EQ(cupsd_.JobTitle(job.id), "My Document") << job.id;
+    }
     EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
 }
 
