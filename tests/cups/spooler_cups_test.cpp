@@ -310,35 +310,6 @@ TEST_F(CupsSpoolerTest, HandleClosedWithoutEndingTheJobCancelsIt) {
     ExpectNextPrinterJobIsTheTestPage(0);
 }
 
-struct UnavailableQueueCase {
-    const char* name;
-    const char* client;  // the program that makes the queue unavailable
-};
-
-void PrintTo(const UnavailableQueueCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class UnavailableQueueTest : public CupsSpoolerTest,
-                             public ::testing::WithParamInterface<UnavailableQueueCase> {};
-
-TEST_P(UnavailableQueueTest, FailsAtStartDocWithoutAJob) {
-    std::string error;
-    ASSERT_TRUE(cupsd_.RunClient({GetParam().client, PrivateCupsd::kK7Copy}, error)) << error;
-    CupsSpooler real;
-    FaultySpooler spooler(real);
-    Wizard wizard(spooler);
-    EXPECT_EQ(wizard.Send(PrivateCupsd::kK7Copy, TestPrintCommand), 0);
-    EXPECT_EQ(spooler.calls, (Calls{"OpenPrinter", "StartDocPrinter!", "ClosePrinter"}));
-    EXPECT_TRUE(cupsd_.Jobs(PrivateCupsd::kK7Copy, "all").empty());
-    ExpectNextPrinterJobIsTheTestPage(0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Queues, UnavailableQueueTest,
-                         ::testing::Values(UnavailableQueueCase{"Stopped", "cupsdisable"},
-                                           UnavailableQueueCase{"Rejecting", "cupsreject"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // A writer that opens the image after it was opened, or any change to it,
 // spoils the read; where no lease is granted, only the change shows.
 TEST(PosixImageFiles, ImageWrittenOrChangedAfterTheOpenReadsAsNothing) {
@@ -365,17 +336,34 @@ TEST(PosixImageFiles, ImageWrittenOrChangedAfterTheOpenReadsAsNothing) {
     }
 }
 
-TEST_F(CupsSpoolerTest, UnknownNameFailsAtOpenWithoutAJob) {
+// A name that is no queue (nor is the description one) fails at the open; a
+// stopped or rejecting queue at the start of the document. None leaves a job.
+TEST_F(CupsSpoolerTest, UnusableQueueFailsWithoutAJob) {
+    const Calls atOpen{"OpenPrinter!"};
+    const Calls atStart{"OpenPrinter", "StartDocPrinter!", "ClosePrinter"};
+    const std::vector<std::tuple<const char*, const char*, Calls>> cases = {
+        {"No_Such_Printer", nullptr, atOpen},
+        {"Tarvane Nimbrel K7", nullptr, atOpen},
+        {"Tarvane_Nimbrel_K7/x", nullptr, atOpen},
+        {PrivateCupsd::kK7Copy, "cupsdisable", atStart},
+        {PrivateCupsd::kOfficeQueue, "cupsreject", atStart},
+    };
     CupsSpooler real;
     FaultySpooler spooler(real);
     Wizard wizard(spooler);
-    // The description is no queue name.
-    for (const char* name : {"No_Such_Printer", "Tarvane Nimbrel K7", "Tarvane_Nimbrel_K7/x"}) {
+    for (const auto& [name, client, calls] : cases) {
         SCOPED_TRACE(name);
+        std::string error;
+        ASSERT_TRUE(client == nullptr || cupsd_.RunClient({client, name}, error)) << error;
         spooler.calls.clear();
         EXPECT_EQ(wizard.Send(name, TestPrintCommand), 0);
-        EXPECT_EQ(spooler.calls, Calls{"OpenPrinter!"});
+        EXPECT_EQ(spooler.calls, calls);
     }
+    for (const char* queue :
+         {PrivateCupsd::kOfficeQueue, PrivateCupsd::kK7Queue, PrivateCupsd::kK7Copy}) {
+        EXPECT_TRUE(cupsd_.Jobs(queue, "all").empty()) << queue;
+    }
+    ExpectNextPrinterJobIsTheTestPage(0);
 }
 
 // Each fill asks the scheduler again: a queue added since shows.

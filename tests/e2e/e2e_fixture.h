@@ -25,6 +25,7 @@ namespace quillet::testing {
 inline constexpr const char* kKeyPath =
     "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
 inline constexpr std::chrono::milliseconds kJobTimeout(60000);
+inline constexpr const char* kAutoRunOn = "4 01000000\n";  // a DWORD of 1
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -135,21 +136,12 @@ protected:
         return Lines(ReadFile(folder_.File("quillet-user.log")));
     }
 
-    std::optional<std::uint32_t> AutoRun() {
-        SqliteRegistry registry(registryPath_);
-        RegistryKey key = 0;
-        if (!registry.OpenKey(kKeyPath, RegistryAccess::QueryValue, key)) {
-            return std::nullopt;
-        }
-        std::uint32_t type = 0;
-        std::uint8_t data[4] = {};
-        std::uint32_t size = sizeof data;
-        const bool read = registry.QueryValue(key, "SM AutoRun", type, data, size);
-        registry.CloseKey(key);
-        if (!read || type != REG_DWORD || size != 4) {
-            return std::nullopt;
-        }
-        return data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+    // The driver's autorun value as the registry file holds it: type and bytes.
+    std::string AutoRun() const {
+        return RunCommand({"sqlite3", registryPath_,
+                           "SELECT type || ' ' || hex(data) FROM reg_values "
+                           "WHERE name = 'SM AutoRun'"})
+            .out;
     }
 
     // The recovery record a run left in the state folder.

@@ -50,7 +50,7 @@ TEST_F(EndToEndTest, FullUpgradeSendsTestPageDownloadModeAndTheWholeImage) {
         EXPECT_EQ(job.state, 9) << job.id;  // IPP's completed
         EXPECT_EQ(cupsd_.JobTitle(job.id), "My Document") << job.id;
     }
-    EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
+    EXPECT_EQ(AutoRun(), kAutoRunOn);
 }
 
 // An image that could never be sent is found out on the waiting page's OK,
@@ -80,7 +80,7 @@ TEST_P(UnusableImageTest, MessageFourOnTheWaitingPageAndNoDownloadMode) {
     EXPECT_EQ(log.back(), "end");
 
     EXPECT_EQ(JobKinds(), std::vector<std::string>{"test-page"});
-    EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
+    EXPECT_EQ(AutoRun(), kAutoRunOn);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +120,7 @@ TEST_P(EveryEndTest, WritesTheSavedValueBackAndRemovesTheRecord) {
         EXPECT_EQ(result_.exitStatus, 0) << result_.err;
         EXPECT_EQ(log.back(), "end");
     }
-    EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1)) << result_.err;
+    EXPECT_EQ(AutoRun(), kAutoRunOn) << result_.err;
     EXPECT_EQ(Record(), std::nullopt);
     EXPECT_TRUE(JobKinds().empty());
 }
@@ -159,14 +159,14 @@ TEST_P(NextRunTest, RestoresTheRecordOfAKilledRunFirst) {
     // SIGKILL after the switch-off: nothing runs, the record stays.
     RunProgram("File=firmware.bin", kUpToTestPrint,
                InBackground(AwaitThen("quillet-user.log", "page 129", "kill -KILL $pid")));
-    ASSERT_EQ(AutoRun(), std::optional<std::uint32_t>(0));
+    ASSERT_EQ(AutoRun(), "4 00000000\n");
     ASSERT_EQ(Record(), std::optional<std::string>(kRecordOfOne));
 
     const NextRunCase& c = GetParam();
     const auto log = RunProgram("File=firmware.bin", c.script, c.around);
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
     EXPECT_TRUE(LinesStartingWith(log, "unscripted").empty());
-    EXPECT_EQ(AutoRun(), std::optional<std::uint32_t>(1));
+    EXPECT_EQ(AutoRun(), kAutoRunOn);
     EXPECT_EQ(Record(), std::nullopt);
     EXPECT_EQ(JobKinds(), c.jobs);
     EXPECT_EQ(LinesStartingWith(log, "box"), c.boxes);
