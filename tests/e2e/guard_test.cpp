@@ -20,10 +20,6 @@ using std::chrono::milliseconds;
 // DBUS_SYSTEM_BUS_ADDRESS names it for this process and the program.
 class PrivateLogind {
 public:
-    PrivateLogind() : dir_("quillet-bus") {
-        const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-        previous_ = address != nullptr ? address : "";
-    }
     // The stand-in ends with its bus.
     ~PrivateLogind() {
         if (bus_ > 0) {
@@ -34,31 +30,26 @@ public:
 
     // `probe`: a shell command whose output the stand-in adds to each line.
     bool Start(const std::string& probe, std::string& error) {
-        const std::string socket = dir_.File("system_bus_socket");
         std::ofstream(dir_.File("bus.conf"))
-            << "<busconfig><listen>unix:path=" << socket << "</listen><auth>EXTERNAL</auth>"
-            << "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
-            << "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy></busconfig>";
-        const CommandResult bus =
-            RunCommand({"dbus-daemon", "--config-file=" + dir_.File("bus.conf"), "--fork",
-                        "--print-address=1", "--print-pid=1"});
+            << "<busconfig><listen>unix:path=" << dir_.File("system_bus_socket")
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+            << "<allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+            << "</policy></busconfig>";
+        // Prints the bus's address and pid, and returns once the stand-in is ready.
+        const CommandResult bus = RunCommand(
+            {"sh", "-c",
+             "cd \"$1\" && dbus-daemon --config-file=bus.conf --fork --print-address=1 "
+             "--print-pid=1 >bus && cat bus || exit 1; DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 bus) "
+             "/usr/bin/python3 \"$2\" logind.txt \"$3\" >>logind.log 2>&1 & " +
+                 AwaitThen("logind.txt", "ready", "grep -q ready logind.txt"),
+             "sh", dir_.Path().string(), QUILLET_LOGIND_STANDIN, probe});
         const auto lines = Lines(bus.out);
-        if (bus.exitStatus != 0 || lines.size() != 2) {
-            error = "dbus-daemon: " + bus.err;
-            return false;
+        if (lines.size() == 2) {
+            bus_ = std::stoi(lines[1]);
+            ::setenv("DBUS_SYSTEM_BUS_ADDRESS", lines[0].c_str(), 1);
         }
-        bus_ = std::stoi(lines[1]);
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", lines[0].c_str(), 1);
-
-        const CommandResult standIn =
-            RunCommand({"sh", "-c", "/usr/bin/python3 \"$@\" >>\"$2.log\" 2>&1 &", "sh",
-                        QUILLET_LOGIND_STANDIN, Record(), probe});
-        if (standIn.exitStatus != 0 ||
-            !WaitFor([this] { return !Lines(ReadFile(Record())).empty(); })) {
-            error = "logind stand-in: " + ReadFile(Record() + ".log");
-            return false;
-        }
-        return true;
+        error = bus.err + ReadFile(dir_.File("logind.log"));
+        return bus.exitStatus == 0 && lines.size() == 2;
     }
 
     std::string Record() const { return dir_.File("logind.txt"); }
@@ -66,29 +57,21 @@ public:
     // The recorded lines after "ready", once there are `count` of them or
     // after ten seconds: the stand-in sees the end of a lock a moment late.
     std::vector<std::string> Calls(std::size_t count) const {
-        std::vector<std::string> lines;
-        WaitFor([&] {
+        std::vector<std::string> lines = Lines(ReadFile(Record()));
+        for (int i = 0; i < 100 && lines.size() <= count; ++i) {
+            std::this_thread::sleep_for(milliseconds(100));
             lines = Lines(ReadFile(Record()));
-            return lines.size() > count;
-        });
+        }
         lines.erase(lines.begin());
         return lines;
     }
 
 private:
-    template <typename Done>
-    static bool WaitFor(Done done) {
-        for (int i = 0; i < 100; ++i) {
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(milliseconds(100));
-        }
-        return false;
-    }
-
-    TempDir dir_;
-    std::string previous_;
+    TempDir dir_{"quillet-bus"};
+    const std::string previous_ = [] {
+        const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+        return address != nullptr ? address : "";
+    }();
     int bus_ = -1;
 };
 
