@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <thread>
@@ -267,13 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
 // locked-memory limit is far below the image.
 TEST_F(CupsSpoolerTest, QueueStoppedDuringA256MiBImageTransferCancelsTheImage) {
     const std::string imagePath = (cupsd_.Folder() / "firmware.bin").string();
-    {
-        std::ofstream out(imagePath, std::ios::binary);
-        const std::string mebibyte(1 << 20, 'F');
-        for (int i = 0; i < 256; ++i) {
-            out << mebibyte;
-        }
-    }
+    std::ofstream(imagePath, std::ios::binary).close();
+    std::filesystem::resize_file(imagePath, 256u << 20);
     CupsSpooler real;
     FaultySpooler spooler(real);
     spooler.duringWrite = [this] {
@@ -290,23 +286,6 @@ TEST_F(CupsSpoolerTest, QueueStoppedDuringA256MiBImageTransferCancelsTheImage) {
     const auto jobs = cupsd_.Jobs(kK7, "all");
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].state, kJobCanceled);
-    ExpectNextPrinterJobIsTheTestPage(0);
-}
-
-TEST_F(CupsSpoolerTest, HandleClosedWithoutEndingTheJobCancelsIt) {
-    CupsSpooler spooler;
-    PrinterHandle handle = 0;
-    ASSERT_TRUE(spooler.OpenPrinter(kK7, handle));
-    ASSERT_TRUE(spooler.StartDocPrinter(handle, {"My Document", "RAW"}));
-    std::uint32_t written = 0;
-    ASSERT_TRUE(spooler.WritePrinter(handle, "half a job", 10, written));
-    EXPECT_EQ(written, 10u);
-    spooler.ClosePrinter(handle);
-
-    ASSERT_TRUE(cupsd_.WaitUntilIdle(kK7, kJobTimeout));
-    ASSERT_EQ(cupsd_.Jobs(kK7, "all").size(), 1u);
-    EXPECT_EQ(cupsd_.Jobs(kK7, "completed").size(), 1u);  // canceled counts as completed
-    EXPECT_EQ(cupsd_.Jobs(kK7, "all")[0].state, kJobCanceled);
     ExpectNextPrinterJobIsTheTestPage(0);
 }
 
