@@ -64,10 +64,10 @@ inline std::string Quoted(const std::string& text) {
 }
 
 // sh, once the program runs in the background as $pid: waits up to 30 seconds
-// until `file` holds `text`, then runs `command`.
+// until `file` (a shell word) holds `text`, then runs `command`.
 inline std::string AwaitThen(const std::string& file, const std::string& text,
                              const std::string& command) {
-    return "n=0; until grep -qF -- " + Quoted(text) + " " + Quoted(file) +
+    return "n=0; until grep -qF -- " + Quoted(text) + " " + file +
            " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
 }
 

@@ -79,11 +79,7 @@ struct GuardCase {
     const char* name;
     const char* image;
     std::string script;
-    // Once this text shows in the user's log ("log") or the stand-in's record
-    // ("record"), "term" is noted in the record and SIGTERM ends the program;
-    // empty: the run ends by itself.
-    std::string until;
-    std::string pattern;
+    std::string end;                 // steps that end the program; empty: it ends by itself
     std::vector<std::string> calls;  // recorded after "ready"
     friend void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -102,6 +98,7 @@ protected:
             " \"SELECT hex(data) FROM reg_values WHERE name = 'SM AutoRun'\")";
         std::string error;
         ASSERT_TRUE(logind_.Start(probe, error)) << error;
+        ASSERT_EQ(::setenv("LOGIND_RECORD", logind_.Record().c_str(), 1), 0);
     }
 
     PrivateLogind logind_;
@@ -114,17 +111,14 @@ const std::string kInhibit =
 const std::string kReleasedAfterImage = "release|jobs=3 autorun=01000000";
 const std::string kReleasedBeforeImage = "release|jobs=2 autorun=01000000";
 
+// Once `file` holds `text`, notes "term" in the stand-in's record and ends the program.
+std::string TermOnce(const std::string& file, const std::string& text) {
+    return AwaitThen(file, text, "echo term >>\"$LOGIND_RECORD\"") + "kill $pid; ";
+}
+
 TEST_P(GuardTest, InhibitorIsHeldExactlyWhileThePrinterIsInDownloadMode) {
     const GuardCase& c = GetParam();
-    std::string around = "exec \"$0\"";
-    if (!c.until.empty()) {
-        const std::string file =
-            c.until == "log" ? folder_.File("quillet-user.log") : logind_.Record();
-        around =
-            InBackground(AwaitThen(file, c.pattern, "echo term >>" + Quoted(logind_.Record())) +
-                         "kill -TERM $pid; ");
-    }
-    RunProgram(c.image, c.script, around);
+    RunProgram(c.image, c.script, c.end.empty() ? "exec \"$0\"" : InBackground(c.end));
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
     EXPECT_EQ(logind_.Calls(c.calls.size()), c.calls);
 }
@@ -136,27 +130,23 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"CompletionPageReleasesAfterItsWrite",
                   "File=firmware.bin",
                   kLead + "132 ok\n133 ok\n137 hold\n",
-                  "record",
-                  "release",
+                  TermOnce("\"$LOGIND_RECORD\"", "release"),
                   {kInhibit, kReleasedAfterImage, "term"}},
         GuardCase{"TerminationSignalOnTheDownloadPage",
                   "File=firmware.bin",
                   kLead + "132 ok\n133 hold\n",
-                  "log",
-                  "page 133",
+                  TermOnce("quillet-user.log", "page 133"),
                   {kInhibit, "term", kReleasedAfterImage}},
         GuardCase{"CancelOnTheDownloadReadyPage",
                   "File=firmware.bin",
                   kLead + "132 cancel\n",
                   "",
-                  "",
                   {kInhibit, kReleasedBeforeImage}},
         // Checked before download mode: no lock is taken for an image that cannot be sent.
-        GuardCase{"ImageRefusedTakesNone", "File=missing.bin", kLead + "box ok\n", "", "", {}},
+        GuardCase{"ImageRefusedTakesNone", "File=missing.bin", kLead + "box ok\n", "", {}},
         GuardCase{"CancelBeforeDownloadModeTakesNone",
                   "File=firmware.bin",
                   "140 ok\n102 ok\n129 ok\n130 cancel\n",
-                  "",
                   "",
                   {}}),
     [](const auto& info) { return std::string(info.param.name); });
