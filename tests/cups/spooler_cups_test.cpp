@@ -196,10 +196,6 @@ struct CutJobCase {
     Calls expectedCalls;
 };
 
-void PrintTo(const CutJobCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CutJobTest : public CupsSpoolerTest,
                    public ::testing::WithParamInterface<std::tuple<CutJobCase, JobHistory>> {
 protected:

@@ -67,11 +67,10 @@ private:
 
     QString Next(const QString& key) {
         auto& queue = actions_[key];
-        if (queue.empty()) {
-            return {};
+        const QString action = queue.empty() ? QString() : queue.front();
+        if (!queue.empty()) {
+            queue.pop_front();
         }
-        QString action = queue.front();
-        queue.pop_front();
         return action;
     }
 
