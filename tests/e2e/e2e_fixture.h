@@ -4,31 +4,28 @@
 // in its registry file.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <random>
 #include <sstream>
 
-#include "platform/registry_sqlite.h"
 #include "emulator/command.h"
 #include "emulator/private_cupsd.h"
 #include "emulator/sha256.h"
 #include "emulator/temp_dir.h"
+#include "platform/registry_sqlite.h"
 
 namespace quillet::testing {
 
 inline constexpr const char* kKeyPath =
     "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
 inline constexpr std::chrono::milliseconds kJobTimeout(60000);
+inline constexpr const char* kAutoRunOn = "4 01000000\n";  // a DWORD of 1
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -56,6 +53,37 @@ inline std::vector<std::string> LinesStartingWith(const std::vector<std::string>
         }
     }
     return found;
+}
+
+inline std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// sh, once the program runs in the background as $pid: waits up to 30 seconds
+// until `file` (a shell word) holds `text`, then runs `command`.
+inline std::string AwaitThen(const std::string& file, const std::string& text,
+                             const std::string& command) {
+    return "n=0; until grep -qF -- " + Quoted(text) + " " + file +
+           " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
+}
+
+// sh that starts the program in the background as $pid, runs `steps` and
+// waits for everything it started; a program that hangs is killed after a
+// minute. Two helpers for `steps`: `delivered` waits until no signal is
+// pending for the program (two equal pending signals merge into one); `hold`
+// keeps the registry file locked for a second, so that the first signal's
+// unwinding is still writing the value back when the next signal comes.
+inline std::string InBackground(const std::string& steps, const std::string& arguments = "") {
+    return "delivered() { while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$pid/status; do :; done; }; "
+           "hold() { printf 'BEGIN EXCLUSIVE;\\n.shell touch held\\n.shell sleep 1\\nCOMMIT;\\n' "
+           "| sqlite3 \"$QUILLET_REGISTRY_DB\" & until [ -e held ]; do sleep 0.01; done; }; "
+           "\"$0\"" +
+           arguments + " & pid=$!; (sleep 60 && kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!; " +
+           steps + "wait $pid; status=$?; kill $watchdog 2>/dev/null; wait; exit $status";
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -108,21 +136,18 @@ protected:
         return Lines(ReadFile(folder_.File("quillet-user.log")));
     }
 
-    std::optional<std::uint32_t> AutoRun() {
-        SqliteRegistry registry(registryPath_);
-        RegistryKey key = 0;
-        if (!registry.OpenKey(kKeyPath, RegistryAccess::QueryValue, key)) {
-            return std::nullopt;
-        }
-        std::uint32_t type = 0;
-        std::uint8_t data[4] = {};
-        std::uint32_t size = sizeof data;
-        const bool read = registry.QueryValue(key, "SM AutoRun", type, data, size);
-        registry.CloseKey(key);
-        if (!read || type != REG_DWORD || size != 4) {
-            return std::nullopt;
-        }
-        return data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+    // The driver's autorun value as the registry file holds it: type and bytes.
+    std::string AutoRun() const {
+        return RunCommand({"sqlite3", registryPath_,
+                           "SELECT type || ' ' || hex(data) FROM reg_values "
+                           "WHERE name = 'SM AutoRun'"})
+            .out;
+    }
+
+    // The recovery record a run left in the state folder.
+    std::optional<std::string> Record() const {
+        const std::string path = folder_.File("state/quillet/autorun-record");
+        return std::filesystem::exists(path) ? std::optional(ReadFile(path)) : std::nullopt;
     }
 
     std::vector<std::string> JobKinds() {

@@ -20,10 +20,6 @@ using std::chrono::milliseconds;
 // DBUS_SYSTEM_BUS_ADDRESS names it for this process and the program.
 class PrivateLogind {
 public:
-    PrivateLogind() : dir_("quillet-bus") {
-        const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-        previous_ = address != nullptr ? address : "";
-    }
     // The stand-in ends with its bus.
     ~PrivateLogind() {
         if (bus_ > 0) {
@@ -34,31 +30,26 @@ public:
 
     // `probe`: a shell command whose output the stand-in adds to each line.
     bool Start(const std::string& probe, std::string& error) {
-        const std::string socket = dir_.File("system_bus_socket");
         std::ofstream(dir_.File("bus.conf"))
-            << "<busconfig><listen>unix:path=" << socket << "</listen><auth>EXTERNAL</auth>"
-            << "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
-            << "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy></busconfig>";
-        const CommandResult bus =
-            RunCommand({"dbus-daemon", "--config-file=" + dir_.File("bus.conf"), "--fork",
-                        "--print-address=1", "--print-pid=1"});
+            << "<busconfig><listen>unix:path=" << dir_.File("system_bus_socket")
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+            << "<allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+            << "</policy></busconfig>";
+        // Prints the bus's address and pid, and returns once the stand-in is ready.
+        const CommandResult bus = RunCommand(
+            {"sh", "-c",
+             "cd \"$1\" && dbus-daemon --config-file=bus.conf --fork --print-address=1 "
+             "--print-pid=1 >bus && cat bus || exit 1; DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 bus) "
+             "/usr/bin/python3 \"$2\" logind.txt \"$3\" >>logind.log 2>&1 & " +
+                 AwaitThen("logind.txt", "ready", "grep -q ready logind.txt"),
+             "sh", dir_.Path().string(), QUILLET_LOGIND_STANDIN, probe});
         const auto lines = Lines(bus.out);
-        if (bus.exitStatus != 0 || lines.size() != 2) {
-            error = "dbus-daemon: " + bus.err;
-            return false;
+        if (lines.size() == 2) {
+            bus_ = std::stoi(lines[1]);
+            ::setenv("DBUS_SYSTEM_BUS_ADDRESS", lines[0].c_str(), 1);
         }
-        bus_ = std::stoi(lines[1]);
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", lines[0].c_str(), 1);
-
-        const CommandResult standIn =
-            RunCommand({"sh", "-c", "/usr/bin/python3 \"$@\" >>\"$2.log\" 2>&1 &", "sh",
-                        QUILLET_LOGIND_STANDIN, Record(), probe});
-        if (standIn.exitStatus != 0 ||
-            !WaitFor([this] { return !Lines(ReadFile(Record())).empty(); })) {
-            error = "logind stand-in: " + ReadFile(Record() + ".log");
-            return false;
-        }
-        return true;
+        error = bus.err + ReadFile(dir_.File("logind.log"));
+        return bus.exitStatus == 0 && lines.size() == 2;
     }
 
     std::string Record() const { return dir_.File("logind.txt"); }
@@ -66,57 +57,29 @@ public:
     // The recorded lines after "ready", once there are `count` of them or
     // after ten seconds: the stand-in sees the end of a lock a moment late.
     std::vector<std::string> Calls(std::size_t count) const {
-        std::vector<std::string> lines;
-        WaitFor([&] {
+        std::vector<std::string> lines = Lines(ReadFile(Record()));
+        for (int i = 0; i < 100 && lines.size() <= count; ++i) {
+            std::this_thread::sleep_for(milliseconds(100));
             lines = Lines(ReadFile(Record()));
-            return lines.size() > count;
-        });
+        }
         lines.erase(lines.begin());
         return lines;
     }
 
 private:
-    template <typename Done>
-    static bool WaitFor(Done done) {
-        for (int i = 0; i < 100; ++i) {
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(milliseconds(100));
-        }
-        return false;
-    }
-
-    TempDir dir_;
-    std::string previous_;
+    TempDir dir_{"quillet-bus"};
+    const std::string previous_ = [] {
+        const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+        return address != nullptr ? address : "";
+    }();
     int bus_ = -1;
 };
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-// sh, after the program has been started in the background as $pid: waits up
-// to 30 seconds until `file` holds `text`, then runs `command`.
-std::string AwaitThen(const std::string& file, const std::string& text,
-                      const std::string& command) {
-    return "n=0; until grep -qF -- " + Quoted(text) + " " + Quoted(file) +
-           " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
-}
 
 struct GuardCase {
     const char* name;
     const char* image;
     std::string script;
-    // Once this text shows in the user's log ("log") or the stand-in's record
-    // ("record"), "term" is noted in the record and SIGTERM ends the program;
-    // empty: the run ends by itself.
-    std::string until;
-    std::string pattern;
+    std::string end;                 // steps that end the program; empty: it ends by itself
     std::vector<std::string> calls;  // recorded after "ready"
     friend void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -135,6 +98,7 @@ protected:
             " \"SELECT hex(data) FROM reg_values WHERE name = 'SM AutoRun'\")";
         std::string error;
         ASSERT_TRUE(logind_.Start(probe, error)) << error;
+        ASSERT_EQ(::setenv("LOGIND_RECORD", logind_.Record().c_str(), 1), 0);
     }
 
     PrivateLogind logind_;
@@ -147,17 +111,14 @@ const std::string kInhibit =
 const std::string kReleasedAfterImage = "release|jobs=3 autorun=01000000";
 const std::string kReleasedBeforeImage = "release|jobs=2 autorun=01000000";
 
+// Once `file` holds `text`, notes "term" in the stand-in's record and ends the program.
+std::string TermOnce(const std::string& file, const std::string& text) {
+    return AwaitThen(file, text, "echo term >>\"$LOGIND_RECORD\"") + "kill $pid; ";
+}
+
 TEST_P(GuardTest, InhibitorIsHeldExactlyWhileThePrinterIsInDownloadMode) {
     const GuardCase& c = GetParam();
-    std::string around = "exec \"$0\"";
-    if (!c.until.empty()) {
-        const std::string file =
-            c.until == "log" ? folder_.File("quillet-user.log") : logind_.Record();
-        around = "\"$0\" & pid=$!; " +
-                 AwaitThen(file, c.pattern, "echo term >>" + Quoted(logind_.Record())) +
-                 "kill -TERM $pid; wait $pid";
-    }
-    RunProgram(c.image, c.script, around);
+    RunProgram(c.image, c.script, c.end.empty() ? "exec \"$0\"" : InBackground(c.end));
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
     EXPECT_EQ(logind_.Calls(c.calls.size()), c.calls);
 }
@@ -169,27 +130,23 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"CompletionPageReleasesAfterItsWrite",
                   "File=firmware.bin",
                   kLead + "132 ok\n133 ok\n137 hold\n",
-                  "record",
-                  "^release",
+                  TermOnce("\"$LOGIND_RECORD\"", "release"),
                   {kInhibit, kReleasedAfterImage, "term"}},
         GuardCase{"TerminationSignalOnTheDownloadPage",
                   "File=firmware.bin",
                   kLead + "132 ok\n133 hold\n",
-                  "log",
-                  "^page 133",
+                  TermOnce("quillet-user.log", "page 133"),
                   {kInhibit, "term", kReleasedAfterImage}},
         GuardCase{"CancelOnTheDownloadReadyPage",
                   "File=firmware.bin",
                   kLead + "132 cancel\n",
                   "",
-                  "",
                   {kInhibit, kReleasedBeforeImage}},
         // Checked before download mode: no lock is taken for an image that cannot be sent.
-        GuardCase{"ImageRefusedTakesNone", "File=missing.bin", kLead + "box ok\n", "", "", {}},
+        GuardCase{"ImageRefusedTakesNone", "File=missing.bin", kLead + "box ok\n", "", {}},
         GuardCase{"CancelBeforeDownloadModeTakesNone",
                   "File=firmware.bin",
                   "140 ok\n102 ok\n129 ok\n130 cancel\n",
-                  "",
                   "",
                   {}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -198,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct StatusCase {
     const char* name;
-    bool printerAnswers;  // false: the K7 queue's device is a closed port
+    const char* before;  // shell run before the program starts
     // In turn: the status text to wait for (offset, and whether only the part
     // before its %1), the name its screenshot is kept under, and the shell
     // command run once it shows.
@@ -216,14 +173,8 @@ class StatusLineTest : public EndToEndTest, public ::testing::WithParamInterface
 
 TEST_P(StatusLineTest, FollowsTheImageJob) {
     const StatusCase& c = GetParam();
-    std::string error;
-    if (!c.printerAnswers) {
-        ASSERT_TRUE(cupsd_.RunClient(
-            {"lpadmin", "-p", PrivateCupsd::kK7Queue, "-v", "socket://127.0.0.1:9"}, error))
-            << error;
-    }
     std::vector<std::string> expected;
-    std::string around = "\"$0\" & pid=$!; ";
+    std::string steps;
     for (const StatusCase::Step& step : c.steps) {
         std::string text =
             MessageCatalog::Builtin().Load(static_cast<std::uint16_t>(1000 + step.offset));
@@ -231,10 +182,10 @@ TEST_P(StatusLineTest, FollowsTheImageJob) {
             text.resize(text.find("%1"));
         }
         expected.push_back("status 1021|" + text);
-        around += AwaitThen(folder_.File("quillet-user.log"), expected.back(), step.then);
+        steps += AwaitThen("quillet-user.log", expected.back(), step.then);
     }
     const auto log = RunProgram("File=firmware.bin", kLead + "132 ok\n133 watch\n",
-                                around + "kill -TERM $pid; wait $pid");
+                                c.before + InBackground(steps + "kill -TERM $pid; "));
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
 
     // Each awaited line in turn, and its picture kept.
@@ -246,7 +197,6 @@ TEST_P(StatusLineTest, FollowsTheImageJob) {
         }
         ASSERT_LT(at, lines.size()) << expected[i] << "\n"
                                     << ReadFile(folder_.File("quillet-user.log"));
-        std::filesystem::create_directories(QUILLET_E2E_SCREENSHOTS);
         std::filesystem::copy_file(folder_.File("status-" + std::to_string(at + 1) + ".png"),
                                    std::string(QUILLET_E2E_SCREENSHOTS "/") + c.steps[i].screenshot,
                                    std::filesystem::copy_options::overwrite_existing);
@@ -256,12 +206,12 @@ TEST_P(StatusLineTest, FollowsTheImageJob) {
 INSTANTIATE_TEST_SUITE_P(
     Jobs, StatusLineTest,
     ::testing::Values(
-        StatusCase{"Delivered", true, {{kTextDelivered, false, "download-delivered.png", ":"}}},
-        // The image waits behind the test page, which the closed port keeps
-        // from printing; cancelling it ends it badly.
+        StatusCase{"Delivered", "", {{kTextDelivered, false, "download-delivered.png", ":"}}},
+        // The image waits behind the test page, which a closed port as the
+        // queue's device keeps from printing; cancelling it ends it badly.
         StatusCase{
             "WaitingThenFailed",
-            false,
+            "lpadmin -p Tarvane_Nimbrel_K7 -v socket://127.0.0.1:9 && ",
             {{kTextWaitingMessage, true, "download-waiting.png", "cancel -a Tarvane_Nimbrel_K7"},
              {kTextNotDelivered, false, "download-failed.png", ":"}}}),
     [](const auto& info) { return std::string(info.param.name); });

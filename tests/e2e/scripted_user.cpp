@@ -3,18 +3,16 @@
 // "quillet-user.log" there. Only the test build links this file; the shipped
 // program links program_hooks_none.cpp.
 //
-// Script lines: "<dialog id> <action>", action one of ok, cancel, retry,
-// escape, close, about, refresh, install, hold (do nothing, so the page waits
-// until something outside ends the run), watch (hold, and log each new text of
-// the page's status lines as "status <id>|<text>", the n-th with a screenshot
-// "status-<n>.png" of the page); "box ok" for a message box. A page
-// or box with nothing scripted for it is left with Escape and logged as
-// "unscripted".
+// Script lines: "<dialog id> <action>", action one of ok, cancel, hold (do
+// nothing, so the page waits until something outside ends the run), watch
+// (hold, and log each new text of the page's status lines as
+// "status <id>|<text>", the n-th with a screenshot "status-<n>.png" of the
+// page); "box ok" for a message box. A page or box with nothing scripted for
+// it is left with Escape and logged as "unscripted".
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -69,11 +67,10 @@ private:
 
     QString Next(const QString& key) {
         auto& queue = actions_[key];
-        if (queue.empty()) {
-            return {};
+        const QString action = queue.empty() ? QString() : queue.front();
+        if (!queue.empty()) {
+            queue.pop_front();
         }
-        QString action = queue.front();
-        queue.pop_front();
         return action;
     }
 
@@ -102,25 +99,12 @@ private:
             QTest::keyClick(&window, Qt::Key_Return);
         } else if (action == "cancel") {
             QTest::mouseClick(window.Button(kIdCancel), Qt::LeftButton);
-        } else if (action == "retry") {
-            QTest::mouseClick(window.Button(kIdRetry), Qt::LeftButton);
-        } else if (action == "close") {
-            window.close();
-        } else if (action == "refresh") {
-            QTest::keyClick(&window, Qt::Key_F5);
-        } else if (action == "install") {
-            QTest::keyClick(&window, Qt::Key_I, Qt::ControlModifier);
         } else if (action == "hold") {
             // Leave the page waiting: the test ends the run from outside.
         } else if (action == "watch") {
             Watch(window);
-        } else if (action == "about") {
-            std::unique_ptr<QMenu> menu(window.BuildMenu());
-            menu->actions().last()->trigger();
         } else {
-            if (action != "escape") {
-                Log(QString("unscripted %1").arg(dialogId));
-            }
+            Log(QString("unscripted %1").arg(dialogId));
             QTest::keyClick(&window, Qt::Key_Escape);
         }
     }

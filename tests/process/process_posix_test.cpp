@@ -43,15 +43,12 @@ protected:
         fs::permissions("driver/setup.exe", mode);
     }
 
-    static bool WaitForFile(const fs::path& path, milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!fs::exists(path)) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
+    // Up to ten seconds.
+    static bool WaitForFile(const fs::path& path) {
+        for (int i = 0; i < 1000 && !fs::exists(path); ++i) {
             std::this_thread::sleep_for(milliseconds(10));
         }
-        return true;
+        return fs::exists(path);
     }
 
     static bool HasNoChildren() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
@@ -64,21 +61,32 @@ constexpr fs::perms kExecutable = fs::perms::owner_all | fs::perms::group_read |
                                   fs::perms::group_exec | fs::perms::others_read |
                                   fs::perms::others_exec;
 
-TEST_F(PackageFolderTest, InstallerRunsInTheCurrentFolderWithTheEnvironmentAndDefaultSignals) {
+// One run shows all the installer sees: the package folder as its current
+// folder, the wizard's environment, default signals, no descriptor of the
+// wizard's; and that the wizard neither waits for it nor leaves a zombie.
+TEST_F(PackageFolderTest, InstallerStartsDetachedInTheFolderWithACleanInheritance) {
     ASSERT_EQ(::setenv("QUILLET_TEST_MARK", "from-the-wizard", 1), 0);
     // An ignored signal stays ignored across exec unless the launcher resets it.
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     struct sigaction pipeBefore = {};
     ASSERT_EQ(::sigaction(SIGPIPE, &ignore, &pipeBefore), 0);
+    // A descriptor left open without close-on-exec, as a library may leave one.
+    const int wizardFile = ::open(".", O_RDONLY);
+    ASSERT_GE(wizardFile, 3);
     WriteInstaller(
         "#!/bin/sh\npwd > started.tmp\necho \"$QUILLET_TEST_MARK\" >> started.tmp\n"
-        "grep -E '^Sig(Ign|Blk)' /proc/self/status >> started.tmp\nmv started.tmp started\n",
+        "grep -E '^Sig(Ign|Blk)' /proc/self/status >> started.tmp\nls /proc/$$/fd >> started.tmp\n"
+        "mv started.tmp started\nwhile [ ! -e release ]; do sleep 0.05; done\ntouch finished\n",
         kExecutable);
     PosixProcessLauncher launcher;
     EXPECT_TRUE(launcher.StartProcess(kInstaller));
     ::sigaction(SIGPIPE, &pipeBefore, nullptr);
-    ASSERT_TRUE(WaitForFile("started", milliseconds(10000)));
+    ::close(wizardFile);
+    ASSERT_TRUE(WaitForFile("started"));
+    EXPECT_FALSE(fs::exists("finished"));
+    // Neither the installer nor the helper that started it is our child.
+    EXPECT_TRUE(HasNoChildren());
     std::ifstream marker("started");
     std::string folder, mark, ignored, blocked;
     std::getline(marker, folder);
@@ -89,31 +97,17 @@ TEST_F(PackageFolderTest, InstallerRunsInTheCurrentFolderWithTheEnvironmentAndDe
     EXPECT_EQ(mark, "from-the-wizard");
     EXPECT_EQ(blocked, "SigBlk:\t0000000000000000");
     EXPECT_EQ(ignored, "SigIgn:\t0000000000000000");
+    for (std::string fd; std::getline(marker, fd);) {
+        EXPECT_NE(fd, std::to_string(wizardFile));
+    }
     ::unsetenv("QUILLET_TEST_MARK");
-}
-
-TEST_F(PackageFolderTest, DoesNotWaitForTheInstaller) {
-    WriteInstaller("#!/bin/sh\nwhile [ ! -e release ]; do sleep 0.05; done\ntouch finished\n",
-                   kExecutable);
-    PosixProcessLauncher launcher;
-    EXPECT_TRUE(launcher.StartProcess(kInstaller));
-    EXPECT_FALSE(fs::exists("finished"));
     std::ofstream("release").close();
-    EXPECT_TRUE(WaitForFile("finished", milliseconds(10000)));
-}
-
-TEST_F(PackageFolderTest, LeavesNoZombieBehind) {
-    WriteInstaller("#!/bin/sh\ntouch started\n", kExecutable);
-    PosixProcessLauncher launcher;
-    ASSERT_TRUE(launcher.StartProcess(kInstaller));
-    ASSERT_TRUE(WaitForFile("started", milliseconds(10000)));
-    // Neither the installer nor the helper that started it is our child.
-    EXPECT_TRUE(HasNoChildren());
+    EXPECT_TRUE(WaitForFile("finished"));
 }
 
 struct NotStartedCase {
     const char* name;
-    bool makeFolder;
+    const char* folder;  // made first; nullptr: none
     const char* script;  // nullptr: no file
     fs::perms mode;
 };
@@ -127,8 +121,8 @@ class NotStartedTest : public PackageFolderTest,
 
 TEST_P(NotStartedTest, StartsNothingAndReportsFalse) {
     const NotStartedCase& c = GetParam();
-    if (c.makeFolder) {
-        fs::create_directory("driver");
+    if (c.folder != nullptr) {
+        fs::create_directories(c.folder);
     }
     if (c.script != nullptr) {
         WriteInstaller(c.script, c.mode);
@@ -145,39 +139,19 @@ constexpr fs::perms kReadOnly =
 
 INSTANTIATE_TEST_SUITE_P(
     Installers, NotStartedTest,
-    ::testing::Values(NotStartedCase{"NoDriverFolder", false, nullptr, kReadOnly},
-                      NotStartedCase{"NoSetupFile", true, nullptr, kReadOnly},
-                      NotStartedCase{"NotExecutable", true, "#!/bin/sh\ntouch started\n",
-                                     kReadOnly},
-                      // Executable bits, but nothing the system can run.
-                      NotStartedCase{"NotAProgram", true,
-                                     "\x7f"
-                                     "ELF garbage",
-                                     kExecutable},
-                      NotStartedCase{"MissingInterpreter", true,
-                                     "#!/nonexistent/sh\ntouch started\n", kExecutable}),
+    ::testing::Values(
+        NotStartedCase{"NoDriverFolder", nullptr, nullptr, kReadOnly},
+        NotStartedCase{"NoSetupFile", "driver", nullptr, kReadOnly},
+        NotStartedCase{"FolderNamedLikeTheInstaller", "driver/setup.exe", nullptr, kReadOnly},
+        NotStartedCase{"NotExecutable", "driver", "#!/bin/sh\ntouch started\n", kReadOnly},
+        // Executable bits, but nothing the system can run.
+        NotStartedCase{"NotAProgram", "driver",
+                       "\x7f"
+                       "ELF garbage",
+                       kExecutable},
+        NotStartedCase{"MissingInterpreter", "driver", "#!/nonexistent/sh\ntouch started\n",
+                       kExecutable}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(PackageFolderTest, FolderNamedLikeTheInstallerIsNotStarted) {
-    fs::create_directories("driver/setup.exe");
-    PosixProcessLauncher launcher;
-    EXPECT_FALSE(launcher.StartProcess(kInstaller));
-}
-
-TEST_F(PackageFolderTest, InstallerInheritsNoDescriptorOfTheWizard) {
-    // A descriptor left open without close-on-exec, as a library may leave one.
-    const int wizardFile = ::open(".", O_RDONLY);
-    ASSERT_GE(wizardFile, 3);
-    WriteInstaller("#!/bin/sh\nls /proc/$$/fd > fds.tmp\nmv fds.tmp fds\n", kExecutable);
-    PosixProcessLauncher launcher;
-    EXPECT_TRUE(launcher.StartProcess(kInstaller));
-    ASSERT_TRUE(WaitForFile("fds", milliseconds(10000)));
-    ::close(wizardFile);
-    std::ifstream listing("fds");
-    for (std::string fd; std::getline(listing, fd);) {
-        EXPECT_NE(fd, std::to_string(wizardFile));
-    }
-}
 
 }  // namespace
 }  // namespace quillet::testing
