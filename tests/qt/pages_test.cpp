@@ -400,6 +400,13 @@ private slots:
         run.CheckInvariants({"Box 1 @none stop [Firmware Upgrade]"});
     }
 
+    void escapeOnTheWelcomePageEndsTheProgram() {
+        Run run(false);
+        run.driver.Then(140, QtDriver::Key(Qt::Key_Escape));
+        run.Play({});
+        run.CheckInvariants({"Page 140"});
+    }
+
     void okWithoutAChosenPrinterStaysAndTouchesNothing() {
         Run run(false);
         run.doubles.spooler.printers.clear();
