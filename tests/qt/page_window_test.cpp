@@ -1,12 +1,13 @@
-// The Qt window of a layout: plain texts, the printer list, the window-menu
-// stand-in and accessibility. Keys and buttons are dialog_framework_test's.
+// The Qt window of a layout: plain texts, the window-menu stand-in and
+// accessibility. Keys and buttons are dialog_framework_test's; the printer
+// list is pages_test's.
 #include "platform/qt/page_window.h"
 
 #include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -32,7 +33,6 @@ class PageWindowTest : public QObject {
 private slots:
     void cleanup();
     void textsArePlainLeftAlignedAndWrap();
-    void listKeepsNamesSortedAndSelectsByPrefix();
     void windowMenuHoldsCommandsCloseAndAppendedEntries();
     void everythingHasItsVisibleTextForAccessibility();
 };
@@ -50,25 +50,6 @@ void PageWindowTest::textsArePlainLeftAlignedAndWrap() {
     QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
     QCOMPARE(window.FieldText(931), std::string("<b>not bold</b> & no mnemonic"));
     QCOMPARE(window.FieldText(12345), std::string());
-}
-
-// Sorting and preselection as the wizard uses them are pages_test's.
-void PageWindowTest::listKeepsNamesSortedAndSelectsByPrefix() {
-    PageWindow window(Layout(102));
-    quillet::PrinterListControl* list = window.PrinterList(900);
-    QVERIFY(!window.PrinterList(811));
-    for (const char* name : {"Tarvane_Nimbrel_K7", "archive", "Tarvane Nimbrel K7 (2)"}) {
-        list->AddString(name);
-    }
-    QCOMPARE(list->GetText(0), std::string("archive"));
-    QCOMPARE(list->GetText(1), std::string("Tarvane Nimbrel K7 (2)"));
-    QVERIFY(list->SelectString("tarvane nimbrel k7"));
-    QVERIFY(!list->SelectString("Nothing"));
-    QCOMPARE(list->GetCurSel(), 1);
-    QCOMPARE(window.List(900)->selectionMode(), QAbstractItemView::SingleSelection);
-    list->ResetContent();
-    QCOMPARE(list->GetCount(), 0);
-    QCOMPARE(list->GetCurSel(), -1);
 }
 
 void PageWindowTest::windowMenuHoldsCommandsCloseAndAppendedEntries() {

@@ -174,6 +174,7 @@ QtDriver::PageAction ExpectPage(int page, QtDriver::PageAction then) {
             QCOMPARE(list->count(), 2);
             QCOMPARE(list->item(0)->text(), QString("Office_Laser"));
             QCOMPARE(list->selectedItems().value(0), list->item(1));
+            QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
             QCOMPARE(QApplication::focusWidget(), list);
             QVERIFY(!window.windowIcon().isNull());
             then(window);
@@ -421,11 +422,7 @@ private slots:
     void aboutBoxOpensFromTheWindowMenuOfEveryPage() {
         Run run(false);
         QtDriver& driver = run.driver;
-        QStringList before;
-        driver.Then(140, [&](PageWindow& window) {
-            before = VisibleTexts(window);
-            QtDriver::MenuEntry("&About Quillet...")(window);
-        });
+        driver.Then(140, QtDriver::MenuEntry("&About Quillet..."));
         const DialogLayout& about = *FindDialogLayout(100);
         driver.Then(100, Expect("100-about", "About Quillet",
                                 {"Tarvane Nimbrel K7", "Firmware Upgrade v. 1.5",
@@ -436,10 +433,7 @@ private slots:
                                     QVERIFY(icon && !icon->pixmap().isNull());
                                     QTest::keyClick(&window, Qt::Key_Escape);
                                 }));
-        driver.Then(140, [&](PageWindow& window) {
-            QCOMPARE(VisibleTexts(window), before);
-            QtDriver::ClickButton(kIdOk)(window);
-        });
+        driver.Then(140, QtDriver::ClickButton(kIdOk));
         // The platform's low four bits of a window-menu command do not matter.
         driver.Then(102, [](PageWindow& window) { emit window.sysCommandIssued(16 | 0x3); });
         driver.Then(100, QtDriver::ClickButton(kIdOk));
