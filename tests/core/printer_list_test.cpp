@@ -75,17 +75,5 @@ TEST(FillPrinterList, NoPrintersLeavesTheListAsItWas) {
     EXPECT_EQ(list.GetCurSel(), 0);
 }
 
-TEST(PrinterListModel, SelectionFollowsItsEntryAsOthersAreAdded) {
-    PrinterListModel list;
-    list.AddString("m");
-    list.SetCurSel(0);
-    list.AddString("a");
-    list.AddString("z");
-    EXPECT_EQ(list.GetText(list.GetCurSel()), "m");
-    list.SetCurSel(7);
-    EXPECT_EQ(list.GetCurSel(), -1);
-    EXPECT_EQ(list.GetText(-1), "");
-}
-
 }  // namespace
 }  // namespace quillet::testing
