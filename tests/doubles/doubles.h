@@ -1,12 +1,18 @@
-// Recording doubles of every platform service, sharing one CallLog. A call
-// made to fail fails as the service's contract allows: false or nullptr; a
-// write that fails or (CallLog::partialWrites) takes half; a read that
-// delivers half; a file size 4 GiB too large; no printers; an unknown
-// platform; language id 0. Releases cannot fail. A release of something not
-// held is logged as a fault.
+// Recording doubles of every platform service, sharing one CallLog that holds
+// every platform call in order, what the user and the printer saw, and
+// misuses of a service. Any single call can be made to fail, as the service's
+// contract allows: false or nullptr; a write that fails or (partialWrites)
+// takes half; a read that delivers half; a file size 4 GiB too large; no
+// printers; an unknown platform; language id 0. Releases cannot fail; a
+// release of something not held is logged as a fault.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -20,10 +26,57 @@
 #include "printer/image_file.h"
 #include "printer/registry.h"
 #include "printer/spooler.h"
-#include "tests/doubles/call_log.h"
 #include "wizard/process_launcher.h"
 
 namespace quillet::testing {
+
+class CallLog {
+public:
+    // Records the call; false when it is to fail.
+    bool Record(const std::string& call) {
+        if (onCall) {
+            onCall(call);
+        }
+        calls.push_back(call);
+        storyBefore.push_back(story.size());
+        const int count = ++counts_[call];
+        auto failing = failing_.find(call);
+        return failing == failing_.end() || (failing->second != 0 && failing->second != count);
+    }
+    // Records a release; `held` false logs the misuse.
+    void Release(const std::string& call, bool held) {
+        Record(call);
+        if (!held) {
+            faults.push_back(call + " of something not held");
+        }
+    }
+    // Fails the `occurrence`-th call named `call` (from 1); 0 fails every one.
+    void FailCall(const std::string& call, int occurrence = 0) { failing_[call] = occurrence; }
+    int Count(const std::string& call) const {
+        auto found = counts_.find(call);
+        return found == counts_.end() ? 0 : found->second;
+    }
+
+    std::vector<std::string> calls;
+    std::vector<std::size_t> storyBefore;  // story.size() when each call was made
+    std::vector<std::string> story;        // pages, boxes, completed jobs, autorun writes
+    std::vector<std::string> faults;       // e.g. a handle closed that was not open
+    bool partialWrites = false;
+    std::function<void(const std::string&)> onCall;
+
+private:
+    std::map<std::string, int> counts_;
+    std::map<std::string, int> failing_;
+};
+
+template <class Service>
+class Recorded : public Service {
+public:
+    explicit Recorded(CallLog& log) : log_(log) {}
+
+protected:
+    CallLog& log_;
+};
 
 struct SentJob {
     std::string printer;
@@ -34,55 +87,164 @@ struct SentJob {
     bool aborted = false;
 };
 
-class RecordingSpooler : public Spooler {
+class RecordingSpooler : public Recorded<Spooler> {
 public:
-    explicit RecordingSpooler(CallLog& log) : log_(log) {}
+    using Recorded::Recorded;
 
     std::vector<std::string> printers;  // what the spooler knows, in its order
     std::vector<SentJob> jobs;
     // Names the story gives an ended job with these bytes ("Job TestPrint").
     std::map<std::string, std::string> payloadNames;
 
-    bool OpenPrinter(const std::string& printerName, PrinterHandle& handle) override;
-    bool StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) override;
-    bool StartPagePrinter(PrinterHandle handle) override;
+    bool OpenPrinter(const std::string& printerName, PrinterHandle& handle) override {
+        if (!log_.Record("OpenPrinter") ||
+            std::find(printers.begin(), printers.end(), printerName) == printers.end()) {
+            return false;
+        }
+        handle = next_++;
+        open_[handle] = -1;
+        jobs.push_back({printerName, {}, {}});
+        return true;
+    }
+    bool StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) override {
+        if (!log_.Record("StartDocPrinter") || open_.count(handle) == 0) {
+            return false;
+        }
+        open_[handle] = static_cast<int>(jobs.size()) - 1;
+        jobs.back().docInfo = docInfo;
+        return true;
+    }
+    bool StartPagePrinter(PrinterHandle handle) override {
+        return log_.Record("StartPagePrinter") && Job(handle, "StartPagePrinter");
+    }
     bool WritePrinter(PrinterHandle handle, const void* data, std::uint32_t length,
-                      std::uint32_t& written) override;
-    bool EndPagePrinter(PrinterHandle handle) override;
-    bool EndDocPrinter(PrinterHandle handle) override;
-    bool AbortPrinter(PrinterHandle handle) override;
-    void ClosePrinter(PrinterHandle handle) override;
-    std::vector<std::string> EnumLocalPrinters() override;
+                      std::uint32_t& written) override {
+        const bool ok = log_.Record("WritePrinter");
+        SentJob* job = Job(handle, "WritePrinter");
+        if (job && (ok || log_.partialWrites)) {
+            written = ok ? length : length / 2;
+            job->data.append(static_cast<const char*>(data), written);
+        }
+        if (job && !ok) {
+            job->cut = true;
+        }
+        return job && (ok || log_.partialWrites);
+    }
+    bool EndPagePrinter(PrinterHandle handle) override {
+        return log_.Record("EndPagePrinter") && Job(handle, "EndPagePrinter");
+    }
+    bool EndDocPrinter(PrinterHandle handle) override {
+        const bool ok = log_.Record("EndDocPrinter");
+        SentJob* job = Job(handle, "EndDocPrinter");
+        if (!ok || !job) {
+            return false;
+        }
+        job->ended = true;
+        if (!job->data.empty()) {  // else nothing reaches the printer
+            auto name = payloadNames.find(job->data);
+            log_.story.push_back("Job " + (name != payloadNames.end() ? name->second : job->data));
+        }
+        return true;
+    }
+    bool AbortPrinter(PrinterHandle handle) override {
+        const bool ok = log_.Record("AbortPrinter");
+        SentJob* job = Job(handle, "AbortPrinter");
+        if (ok && job) {
+            job->aborted = true;
+        }
+        return ok && job;
+    }
+    void ClosePrinter(PrinterHandle handle) override {
+        log_.Release("ClosePrinter", open_.erase(handle) > 0);
+    }
+    std::vector<std::string> EnumLocalPrinters() override {
+        return log_.Record("EnumPrinters") ? printers : std::vector<std::string>();
+    }
 
     int OpenHandles() const { return static_cast<int>(open_.size()); }
 
 private:
-    SentJob* Job(PrinterHandle handle, const char* call);
+    SentJob* Job(PrinterHandle handle, const char* call) {
+        auto found = open_.find(handle);
+        if (found == open_.end() || found->second < 0) {
+            log_.faults.push_back(std::string(call) + " without a started job");
+            return nullptr;
+        }
+        return &jobs[static_cast<std::size_t>(found->second)];
+    }
 
-    CallLog& log_;
     std::map<PrinterHandle, int> open_;  // handle -> its job, -1 before StartDoc
     PrinterHandle next_ = 1;
 };
 
+inline std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 // Keys by lower-cased path, values by lower-cased name.
-class RecordingRegistry : public Registry {
+class RecordingRegistry : public Recorded<Registry> {
 public:
-    explicit RecordingRegistry(CallLog& log) : log_(log) {}
+    using Recorded::Recorded;
 
-    void SetDword(const std::string& path, const std::string& name, std::uint32_t value);
-    std::optional<std::uint32_t> Dword(const std::string& path, const std::string& name) const;
+    void SetDword(const std::string& path, const std::string& name, std::uint32_t value) {
+        auto& bytes = keys_[Lower(path)][Lower(name)];
+        bytes.resize(4);
+        std::memcpy(bytes.data(), &value, 4);
+    }
+    std::optional<std::uint32_t> Dword(const std::string& path, const std::string& name) const {
+        auto key = keys_.find(Lower(path));
+        if (key == keys_.end() || key->second.count(Lower(name)) == 0 ||
+            key->second.at(Lower(name)).size() != 4) {
+            return std::nullopt;
+        }
+        std::uint32_t value = 0;
+        std::memcpy(&value, key->second.at(Lower(name)).data(), 4);
+        return value;
+    }
 
-    bool OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) override;
+    bool OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) override {
+        if (!log_.Record(access == RegistryAccess::Write ? "RegOpenKey(write)"
+                                                         : "RegOpenKey(read)") ||
+            keys_.count(Lower(path)) == 0) {
+            return false;
+        }
+        key = next_++;
+        open_[key] = Lower(path);
+        return true;
+    }
     bool QueryValue(RegistryKey key, const std::string& valueName, std::uint32_t& type,
-                    std::uint8_t* data, std::uint32_t& size) override;
+                    std::uint8_t* data, std::uint32_t& size) override {
+        if (!log_.Record("RegQueryValue") || open_.count(key) == 0) {
+            return false;
+        }
+        auto& values = keys_[open_[key]];
+        auto value = values.find(Lower(valueName));
+        if (value == values.end() || value->second.size() > size) {
+            return false;
+        }
+        type = REG_DWORD;
+        size = static_cast<std::uint32_t>(value->second.size());
+        std::copy(value->second.begin(), value->second.end(), data);
+        return true;
+    }
     bool SetValue(RegistryKey key, const std::string& valueName, std::uint32_t type,
-                  const std::uint8_t* data, std::uint32_t size) override;
-    void CloseKey(RegistryKey key) override;
+                  const std::uint8_t* data, std::uint32_t size) override {
+        if (!log_.Record("RegSetValue") || open_.count(key) == 0) {
+            return false;
+        }
+        keys_[open_[key]][Lower(valueName)].assign(data, data + size);
+        if (Lower(valueName) == "sm autorun" && type == REG_DWORD && size == 4) {
+            log_.story.push_back("AutoRun := " + std::to_string(*Dword(open_[key], valueName)));
+        }
+        return true;
+    }
+    void CloseKey(RegistryKey key) override { log_.Release("RegCloseKey", open_.erase(key) > 0); }
 
     int OpenKeys() const { return static_cast<int>(open_.size()); }
 
 private:
-    CallLog& log_;
     std::map<std::string, std::map<std::string, std::vector<std::uint8_t>>> keys_;
     std::map<RegistryKey, std::string> open_;
     RegistryKey next_ = 1;
@@ -90,80 +252,112 @@ private:
 
 // Files held in memory; blocks are real heap blocks, so the sanitizer build
 // sees any access out of bounds.
-class RecordingImageFiles : public ImageFiles {
+class RecordingImageFiles : public Recorded<ImageFiles> {
 public:
-    explicit RecordingImageFiles(CallLog& log) : log_(log) {}
+    using Recorded::Recorded;
 
     std::map<std::string, std::string> files;
 
-    bool OpenFile(const std::string& path, FileHandle& file) override;
-    std::uint64_t FileSize(FileHandle file) override;
-    void* AllocateBlock(std::size_t size) override;
-    bool LockBlock(void* block, std::size_t size) override;
-    void UnlockBlock(void* block, std::size_t size) override;
-    std::uint32_t ReadFile(FileHandle file, void* block, std::uint32_t size) override;
-    void CloseFile(FileHandle file) override;
-    void ReleaseBlock(void* block, std::size_t size) override;
+    bool OpenFile(const std::string& path, FileHandle& file) override {
+        if (!log_.Record("CreateFile") || files.count(path) == 0) {
+            return false;
+        }
+        file = next_++;
+        open_[file] = path;
+        return true;
+    }
+    std::uint64_t FileSize(FileHandle file) override {
+        const std::uint64_t size = open_.count(file) ? files[open_[file]].size() : 0;
+        return log_.Record("GetFileSize") ? size : size + (std::uint64_t{1} << 32);
+    }
+    void* AllocateBlock(std::size_t size) override {
+        if (!log_.Record("VirtualAlloc") || size == 0) {
+            return nullptr;
+        }
+        void* block = std::malloc(size);
+        blocks_[block] = size;
+        return block;
+    }
+    bool LockBlock(void* block, std::size_t size) override {
+        if (!log_.Record("VirtualLock")) {
+            return false;
+        }
+        const bool held = blocks_.count(block) && blocks_[block] == size;
+        if (held) {
+            locked_.insert(block);
+        } else {
+            log_.faults.push_back("VirtualLock of a block not held");
+        }
+        return held;
+    }
+    void UnlockBlock(void* block, std::size_t) override {
+        log_.Release("VirtualUnlock", locked_.erase(block) > 0);
+    }
+    std::uint32_t ReadFile(FileHandle file, void* block, std::uint32_t size) override {
+        const bool ok = log_.Record("ReadFile");
+        if (open_.count(file) == 0 || blocks_.count(block) == 0 || blocks_[block] < size) {
+            log_.faults.push_back("ReadFile outside a held file or block");
+            return 0;
+        }
+        const std::string& content = files[open_[file]];
+        auto count = static_cast<std::uint32_t>(std::min<std::size_t>(content.size(), size));
+        count = ok ? count : count / 2;
+        std::memcpy(block, content.data(), count);
+        return count;
+    }
+    void CloseFile(FileHandle file) override { log_.Release("CloseHandle", open_.erase(file) > 0); }
+    void ReleaseBlock(void* block, std::size_t size) override {
+        auto found = blocks_.find(block);
+        const bool held = found != blocks_.end() && found->second == size;
+        log_.Release("VirtualFree", held);
+        if (held) {
+            blocks_.erase(found);
+            std::free(block);
+        }
+    }
 
     int Held() const { return static_cast<int>(open_.size() + blocks_.size() + locked_.size()); }
 
 private:
-    CallLog& log_;
     std::map<FileHandle, std::string> open_;
     std::map<void*, std::size_t> blocks_;
     std::set<void*> locked_;
     FileHandle next_ = 1;
 };
 
-class FixedUserLanguage : public UserLanguage {
-public:
-    explicit FixedUserLanguage(CallLog& log) : log_(log) {}
+struct FixedUserLanguage : Recorded<UserLanguage> {
+    using Recorded::Recorded;
     std::uint16_t UserDefaultLangId() override {
         return log_.Record("GetUserDefaultLangID") ? languageId : 0;
     }
     std::uint16_t languageId = 1033;
-
-private:
-    CallLog& log_;
 };
 
-class FixedPlatformVersion : public PlatformVersion {
-public:
-    explicit FixedPlatformVersion(CallLog& log) : log_(log) {}
+struct FixedPlatformVersion : Recorded<PlatformVersion> {
+    using Recorded::Recorded;
     std::uint32_t PlatformId() override {
         return log_.Record("GetVersionEx") ? kAcceptedPlatformId : 0;
     }
-
-private:
-    CallLog& log_;
 };
 
 // For the services bundle of tests that show no box.
-class RecordingMessageBoxes : public MessageBoxes {
-public:
-    explicit RecordingMessageBoxes(CallLog& log) : log_(log) {}
+struct RecordingMessageBoxes : Recorded<MessageBoxes> {
+    using Recorded::Recorded;
     void ShowMessage(DialogPage*, const std::string& text, const std::string*,
                      MessageIcon) override {
         log_.story.push_back("Box " + text);
     }
-
-private:
-    CallLog& log_;
 };
 
-class RecordingLauncher : public ProcessLauncher {
-public:
-    explicit RecordingLauncher(CallLog& log) : log_(log) {}
+struct RecordingLauncher : Recorded<ProcessLauncher> {
+    using Recorded::Recorded;
     bool StartProcess(const std::string& applicationName) override {
-        if (!log_.Record("StartProcess")) {
-            return false;
+        const bool ok = log_.Record("StartProcess");
+        if (ok) {
+            log_.story.push_back("Start " + applicationName);
         }
-        log_.story.push_back("Start " + applicationName);
-        return true;
+        return ok;
     }
-
-private:
-    CallLog& log_;
 };
 
 // All the doubles of one test, with the services bundle that wires them in.

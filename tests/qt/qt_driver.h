@@ -2,19 +2,12 @@
 // each time a page of a dialog id, or a message box, waits for input.
 #pragma once
 
-#include <QAccessible>
-#include <QDialog>
-#include <QDir>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <deque>
-#include <functional>
 #include <map>
-#include <string>
 
 #include "platform/qt/dialog_framework_qt.h"
 #include "platform/qt/page_window.h"
@@ -89,9 +82,6 @@ public:
                             modifiers);
         };
     }
-    static PageAction CloseBox() {
-        return [](PageWindow& window) { window.close(); };
-    }
     // Chooses the window-menu entry with that text (mnemonic & included).
     static PageAction MenuEntry(const QString& text) {
         return [text](PageWindow& window) {
@@ -103,13 +93,6 @@ public:
                 }
             }
             QFAIL(qPrintable("no window-menu entry " + text));
-        };
-    }
-    // Runs `check` on the page, then `then`.
-    static PageAction Check(std::function<void(PageWindow&)> check, PageAction then) {
-        return [check, then](PageWindow& window) {
-            check(window);
-            then(window);
         };
     }
 
@@ -133,25 +116,5 @@ private:
     std::map<int, std::deque<PageAction>> pages_;
     std::deque<BoxAction> boxActions_;
 };
-
-// The visible static texts of a window, top to bottom.
-inline QStringList VisibleTexts(QWidget& window) {
-    QList<QLabel*> labels = window.findChildren<QLabel*>();
-    std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
-    QStringList texts;
-    for (QLabel* label : labels) {
-        if (label->isVisible() && !label->text().isEmpty()) {
-            texts << label->text();
-        }
-    }
-    return texts;
-}
-
-// Saves a picture of the window as the test's output.
-inline void SaveScreenshot(QWidget& window, const QString& name) {
-    const QString dir = QStringLiteral(QUILLET_SCREENSHOT_DIR);
-    QDir().mkpath(dir);
-    QVERIFY(window.grab().save(dir + "/" + name + ".png"));
-}
 
 }  // namespace quillet::testing
