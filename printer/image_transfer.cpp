@@ -9,12 +9,31 @@ namespace quillet {
 
 namespace {
 
-class OpenFile {
+// The image, open for reading, with its size as one job's length.
+class OpenImage {
 public:
-    OpenFile(ImageFiles& files, FileHandle file) : files_(files), file_(file) {}
-    ~OpenFile() { Close(); }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
+    // Ok() is false when the file cannot be opened, and when the job's 32-bit
+    // length could not hold it: an image of 4 GiB or more is refused rather
+    // than sent cut to its lower 32 bits.
+    OpenImage(ImageFiles& files, const std::string& path) : files_(files) {
+        if (!files_.OpenFile(path, file_)) {
+            file_ = 0;
+            return;
+        }
+        const std::uint64_t size = files_.FileSize(file_);
+        if (size > std::numeric_limits<std::uint32_t>::max()) {
+            Close();
+            return;
+        }
+        size_ = static_cast<std::uint32_t>(size);
+    }
+    ~OpenImage() { Close(); }
+    OpenImage(const OpenImage&) = delete;
+    OpenImage& operator=(const OpenImage&) = delete;
+
+    bool Ok() const { return file_ != 0; }
+    FileHandle Handle() const { return file_; }
+    std::uint32_t Size() const { return size_; }
 
     // Closes early, once the file has been read; the destructor then does nothing.
     void Close() {
@@ -26,7 +45,8 @@ public:
 
 private:
     ImageFiles& files_;
-    FileHandle file_;
+    FileHandle file_ = 0;
+    std::uint32_t size_ = 0;
 };
 
 class MemoryBlock {
@@ -46,32 +66,17 @@ private:
 }  // namespace
 
 int UpgradeApp::CheckImageFile(const std::string& path) {
-    ImageFiles& files = services_.imageFiles;
-    FileHandle handle = 0;
-    if (!files.OpenFile(path, handle)) {
-        return 0;
-    }
-    OpenFile file(files, handle);
-    const std::uint64_t size = files.FileSize(handle);
-    return size > 0 && size <= std::numeric_limits<std::uint32_t>::max() ? 1 : 0;
+    const OpenImage image(services_.imageFiles, path);
+    return image.Ok() && image.Size() > 0 ? 1 : 0;
 }
 
 int UpgradeApp::SendImageFile(const std::string& printerName, const std::string& path) {
     ImageFiles& files = services_.imageFiles;
-
-    FileHandle handle = 0;
-    if (!files.OpenFile(path, handle)) {
+    OpenImage image(files, path);
+    if (!image.Ok()) {
         return 0;
     }
-    OpenFile file(files, handle);
-
-    // The job length is 32 bits wide: an image of 4 GiB or more is refused
-    // rather than sent cut to its lower 32 bits.
-    const std::uint64_t fileSize = files.FileSize(handle);
-    if (fileSize > std::numeric_limits<std::uint32_t>::max()) {
-        return 0;
-    }
-    const auto size = static_cast<std::uint32_t>(fileSize);
+    const std::uint32_t size = image.Size();
 
     // An empty file ends here too: a block of size 0 is never obtained.
     void* data = files.AllocateBlock(size);
@@ -83,9 +88,9 @@ int UpgradeApp::SendImageFile(const std::string& printerName, const std::string&
     if (!files.LockBlock(data, size)) {
         return 0;
     }
-    const std::uint32_t bytesRead = files.ReadFile(handle, data, size);
+    const std::uint32_t bytesRead = files.ReadFile(image.Handle(), data, size);
     files.UnlockBlock(data, size);
-    file.Close();
+    image.Close();
 
     // A file that shrank since its size was taken is not sent.
     if (bytesRead < size) {
