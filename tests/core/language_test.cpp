@@ -10,16 +10,26 @@
 namespace quillet::testing {
 namespace {
 
-// One id of each set, the ends of the Spanish range, and the ids people get
-// wrong: the primary language alone never decides.
-TEST(LanguageMap, SublanguageIdsChooseTheSet) {
-    const std::pair<std::uint16_t, std::int32_t> rows[] = {
-        {1029, 2000},  {1030, 3000},  {5127, 4000},  {2067, 5000},  {1034, 6000},
-        {20490, 6000}, {1035, 7000},  {6156, 8000},  {1038, 9000},  {2064, 10000},
-        {2068, 11000}, {2070, 12000}, {1045, 13000}, {1049, 14000}, {1053, 15000},
-        {2077, 1000},  {21514, 1000}, {6151, 1000},  {1033, 1000},  {0, 1000}};
-    for (const auto& [id, base] : rows) {
-        EXPECT_EQ(LanguageBaseFor(id), base) << id;
+// Every id of the whole 16-bit range: the ids each set takes, and English
+// for all others, so that an id moved to another set, added or lost is seen.
+// The primary language alone never decides (sv_FI, es_US and de_BE's
+// neighbours stay English).
+TEST(LanguageMap, EveryIdChoosesItsSet) {
+    std::map<std::uint16_t, std::int32_t> sets = {
+        {0x0405, 2000},  {0x0406, 3000},  {0x0407, 4000},  {0x0807, 4000},  {0x0C07, 4000},
+        {0x1007, 4000},  {0x1407, 4000},  {0x0413, 5000},  {0x0813, 5000},  {0x040B, 7000},
+        {0x040C, 8000},  {0x080C, 8000},  {0x0C0C, 8000},  {0x100C, 8000},  {0x140C, 8000},
+        {0x180C, 8000},  {0x040E, 9000},  {0x0410, 10000}, {0x0810, 10000}, {0x0414, 11000},
+        {0x0814, 11000}, {0x0416, 12000}, {0x0816, 12000}, {0x0415, 13000}, {0x0419, 14000},
+        {0x041D, 15000}};
+    for (std::uint16_t spanish = 0x040A; spanish <= 0x500A; spanish += 0x0400) {
+        sets[spanish] = 6000;
+    }
+    for (std::uint32_t id = 0; id <= 0xFFFF; ++id) {
+        const auto set = sets.find(static_cast<std::uint16_t>(id));
+        ASSERT_EQ(LanguageBaseFor(static_cast<std::uint16_t>(id)),
+                  set != sets.end() ? set->second : kEnglishBase)
+            << id;
     }
 }
 
