@@ -1,10 +1,11 @@
 #include "platform/qt/page_window.h"
 
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetrics>
+#include <QImageReader>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
@@ -66,24 +67,39 @@ std::vector<MenuCommand> MenuCommandsOf(int dialogId) {
 }
 
 QIcon ProgramIcon() {
-    QPixmap pixmap;
+    QIcon icon;
     for (const EmbeddedFile& file : resources::IconFiles()) {
-        if (pixmap.loadFromData(file.data, static_cast<uint>(file.size), "XPM")) {
+        QBuffer buffer;
+        buffer.setData(reinterpret_cast<const char*>(file.data), static_cast<qsizetype>(file.size));
+        // XPM is built in; with detection by content left on, Qt would load
+        // every image format plug-in to ask each whether it reads the data.
+        QImageReader reader(&buffer, "xpm");
+        reader.setAutoDetectImageFormat(false);
+        const QImage image = reader.read();
+        if (!image.isNull()) {
+            icon = QIcon(QPixmap::fromImage(image));
             break;
         }
     }
-    return QIcon(pixmap);
+    return icon;
 }
 
 QFont DialogFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // Not installed: the system's own sans font at the layout's size rather
+    // than whatever the font matcher picks for an unknown name. Looked up in
+    // the font list: asking the matcher for a missing font would sort every
+    // font and load a fallback on the way to the first page.
+    const QString family = QStringLiteral("MS Sans Serif");
+    const QStringList installed = QFontDatabase::families();
+    const bool isInstalled =
+        std::any_of(installed.begin(), installed.end(), [&](const QString& name) {
+            // A family some foundries share is listed as "Family [Foundry]".
+            return name.compare(family, Qt::CaseInsensitive) == 0 ||
+                   name.startsWith(family + QStringLiteral(" ["), Qt::CaseInsensitive);
+        });
+    QFont font =
+        isInstalled ? QFont(family) : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPointSize(kDialogFontPoints);
-    if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) != 0) {
-        // Not installed: the system's own sans font at the layout's size
-        // rather than whatever the font matcher picks for an unknown name.
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-        font.setPointSize(kDialogFontPoints);
-    }
     return font;
 }
 
