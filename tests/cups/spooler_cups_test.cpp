@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <thread>
 #include <tuple>
 
@@ -307,6 +309,27 @@ TEST(PosixImageFiles, ImageWrittenOrChangedAfterTheOpenReadsAsNothing) {
         change();
         char block[5];
         EXPECT_EQ(files.ReadFile(file, block, 5), std::string(name) == "unchanged" ? 5u : 0u);
+        files.CloseFile(file);
+    }
+}
+
+// Small images are read in one piece, large ones as two halves at once: both
+// arrive byte for byte, an odd size included.
+TEST(PosixImageFiles, ImageReadsWholeInOneOrTwoParts) {
+    TempDir folder("quillet-image");
+    const std::string path = folder.File("firmware.bin");
+    for (const std::uint32_t size : {5u, (32u << 20) + 4097}) {
+        SCOPED_TRACE(size);
+        std::vector<char> image(size);
+        std::minstd_rand random;
+        std::generate(image.begin(), image.end(), [&] { return static_cast<char>(random() >> 8); });
+        std::ofstream(path, std::ios::binary).write(image.data(), size);
+        PosixImageFiles files;
+        FileHandle file = 0;
+        ASSERT_TRUE(files.OpenFile(path, file));
+        std::vector<char> block(size);
+        EXPECT_EQ(files.ReadFile(file, block.data(), size), size);
+        EXPECT_TRUE(block == image);
         files.CloseFile(file);
     }
 }
