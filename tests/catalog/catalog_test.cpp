@@ -17,6 +17,14 @@ const MessageCatalog& Catalog() {
     return MessageCatalog::Builtin();
 }
 
+int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 TEST(Catalog, FileFormat) {
     MessageCatalog catalog;
     std::string error;
@@ -36,7 +44,8 @@ TEST(Catalog, FileFormat) {
 }
 
 // Every set holds exactly the English offsets, each with a text; Polish and
-// Russian show the English texts, every other set its own. String 101 is the
+// Russian show the English texts, every other set its own, with the English
+// text's placeholders and names. String 101 is the
 // About label in every language, and is not offset 101 of any set.
 TEST(Catalog, EverySetHoldsTheEnglishOffsets) {
     std::set<int> english;
@@ -59,6 +68,13 @@ TEST(Catalog, EverySetHoldsTheEnglishOffsets) {
             EXPECT_FALSE(text.empty()) << base + offset;
             EXPECT_EQ(text == inEnglish, base == 13000 || base == 14000) << base + offset;
             EXPECT_NE(text, "&About Quillet...") << base + offset;
+            // The program fills in %1, and the names must stay findable; a
+            // plain space before % lets the line wrap between number and sign.
+            EXPECT_EQ(Count(text, "%1"), Count(inEnglish, "%1")) << base + offset;
+            for (const char* name : {"Tarvane", "quillet.txt"}) {
+                EXPECT_EQ(Count(text, name), Count(inEnglish, name)) << base + offset << name;
+            }
+            EXPECT_EQ(Count(text, "%1 %"), 0) << base + offset;
         }
     }
     EXPECT_EQ(Catalog().Load(kAboutMenuStringId), "&About Quillet...");
