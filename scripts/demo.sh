@@ -28,25 +28,10 @@ PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-
 
 say() { printf '\n== %s\n' "$*"; }
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-    SUDO=sudo
-fi
-
 # --- 1. Packages -------------------------------------------------------------
-missing=""
-for package in $PACKAGES; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
-        missing="$missing $package"
-done
-if [ -n "$missing" ]; then
-    say "Installing:$missing"
-    $SUDO apt-get update
-    # shellcheck disable=SC2086
-    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
-else
-    say "All packages are installed"
-fi
+say "Packages"
+# shellcheck disable=SC2086
+"$ROOT/scripts/install-deps.sh" $PACKAGES
 
 # --- 2. Build ----------------------------------------------------------------
 say "Building in $BUILD (registry file $REGISTRY_DB)"

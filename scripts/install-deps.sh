@@ -1,8 +1,10 @@
 #!/bin/sh
-# Installs what Quillet needs to build, test and run on Debian 12.
+# Installs what Quillet needs to build, test and run on Debian 12, or the
+# Debian packages named as arguments (scripts/demo.sh names its own).
 set -eu
 
-packages="build-essential cmake ninja-build ccache pkg-config
+packages="${*:-}"
+[ -n "$packages" ] || packages="build-essential cmake ninja-build ccache pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcups2-dev cups cups-daemon cups-client
