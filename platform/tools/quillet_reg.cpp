@@ -289,6 +289,10 @@ int main(int argc, char** argv) {
     if (command.database.empty()) {
         command.database = quillet::RegistryPath();
     }
+    if (!quillet::IsRegularFileOrMissing(command.database)) {
+        return Fail("ERROR: The registry database is not a regular file.\nDatabase: " +
+                    command.database);
+    }
     SqliteRegistry registry(command.database);
 
     if (EqualsNoCase(command.operation, "add")) {
