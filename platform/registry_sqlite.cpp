@@ -115,6 +115,20 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
     return parts;
 }
 
+// Looked at without waiting and without following a link.
+bool IsRegularFileOrMissing(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        // A link, or a socket. Any other failure (a missing file, no right to
+        // read) SQLite meets in turn, and fails on without waiting.
+        return errno != ELOOP && errno != ENXIO;
+    }
+    struct stat status {};
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    ::close(fd);
+    return regular;
+}
+
 // SQLite refuses a symbolic link anywhere in a path it opens with NOFOLLOW.
 // Only the file's own name matters here: a printer administrator may replace
 // it with a link, which must never be followed, while the folders above it
@@ -128,7 +142,7 @@ std::string WithFolderResolved(const std::string& path) {
 }
 
 sqlite3* OpenDatabase(const std::string& path, int flags) {
-    if (!IsRegularFileOrMissing(path)) {
+    if (!StoreIsRegularFile(path)) {
         return nullptr;
     }
     sqlite3* db = nullptr;
@@ -187,17 +201,13 @@ std::int64_t FindKey(sqlite3* db, const std::vector<std::string>& parts) {
 
 }  // namespace
 
-bool IsRegularFileOrMissing(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        // A link, or a socket. Any other failure (a missing file, no right to
-        // read) SQLite meets in turn, and fails on without waiting.
-        return errno != ELOOP && errno != ENXIO;
+bool StoreIsRegularFile(const std::string& path) {
+    for (const char* companion : {"", "-journal", "-wal", "-shm"}) {
+        if (!IsRegularFileOrMissing(path + companion)) {
+            return false;
+        }
     }
-    struct stat status {};
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    ::close(fd);
-    return regular;
+    return true;
 }
 
 std::string DefaultRegistryPath() {

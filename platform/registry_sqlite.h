@@ -21,12 +21,13 @@ std::string DefaultRegistryPath();
 // by this one rule, so an administrator prepares the file the wizard reads.
 std::string RegistryPath(const std::string& buildDefault = DefaultRegistryPath());
 
-// False when `path` is something other than a regular file: a FIFO, a
-// folder, a device, a socket or a symbolic link. Such a store is refused
-// before SQLite opens it, since SQLite's open waits on a FIFO for a writer,
-// perhaps for ever, and follows a link wherever it points. The check itself
-// never waits. A missing file passes: CreateKey makes it.
-bool IsRegularFileOrMissing(const std::string& path);
+// False when the database at `path`, or a journal SQLite keeps beside it, is
+// something other than a regular file: a FIFO, a folder, a device, a socket
+// or a symbolic link. Such a store is refused before SQLite opens it, since
+// SQLite's open waits on a FIFO for a writer, perhaps for ever, and follows a
+// link wherever it points. The check itself never waits. Missing files pass:
+// CreateKey makes the database.
+bool StoreIsRegularFile(const std::string& path);
 
 struct RegistryValueData {
     std::string name;
@@ -45,7 +46,7 @@ struct RegistryValueData {
 // the file is missing or this process may not write both the file and its
 // folder (where SQLite keeps its journal); for root, a file or folder with no
 // write bit counts as read-only. Everything fails at once on a store that is
-// not a regular file (IsRegularFileOrMissing). Each change is one
+// not a regular file (StoreIsRegularFile). Each change is one
 // transaction; a file that another process holds locked is waited for up to
 // five seconds.
 class SqliteRegistry : public Registry {

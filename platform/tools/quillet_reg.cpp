@@ -289,9 +289,11 @@ int main(int argc, char** argv) {
     if (command.database.empty()) {
         command.database = quillet::RegistryPath();
     }
-    if (!quillet::IsRegularFileOrMissing(command.database)) {
-        return Fail("ERROR: The registry database is not a regular file.\nDatabase: " +
-                    command.database);
+    if (!quillet::StoreIsRegularFile(command.database)) {
+        return Fail(
+            "ERROR: The registry database or its journal is not a regular file.\n"
+            "Database: " +
+            command.database);
     }
     SqliteRegistry registry(command.database);
 

@@ -40,7 +40,7 @@ Stored Dword(std::uint32_t value, const char* name = "SM AutoRun") {
     return {name, REG_DWORD, bytes};
 }
 
-enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop, Fifo };
+enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop, Fifo, FifoJournal };
 
 // The wizard's part, over the real registry and doubles of the rest.
 struct Wizard {
@@ -91,6 +91,8 @@ protected:
         } else if (state == FileState::Fifo) {
             ASSERT_TRUE(std::filesystem::remove(Database()));
             ASSERT_EQ(::mkfifo(Database().c_str(), 0666), 0);
+        } else if (state == FileState::FifoJournal) {
+            ASSERT_EQ(::mkfifo((Database() + "-journal").c_str(), 0666), 0);
         } else if (state == FileState::KeysInALoop) {
             // A row for the root itself, below the driver key, closes the loop.
             sqlite3* db = nullptr;
@@ -262,7 +264,8 @@ const char* const kNotFound =
     "ERROR: The system was unable to find the specified registry key or value.\n";
 const char* const kSyntax = "ERROR: Invalid syntax.\n";
 const char* const kDenied = "ERROR: Access is denied.\n";
-const char* const kNotAFile = "ERROR: The registry database is not a regular file.\n";
+const char* const kNotAFile =
+    "ERROR: The registry database or its journal is not a regular file.\n";
 const std::vector<std::string> kAddValue{"add", kRegKey, "/v", "N", "/d", "0", "/f"};
 INSTANTIATE_TEST_SUITE_P(
     Errors, ToolFailureTest,
@@ -282,7 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"AddKeyInReadOnlyFolder", ReadOnlyFolder, {"add", kRegKey}, kDenied},
         {"DeleteKeyInReadOnlyFolder", ReadOnlyFolder, {"delete", kRegKey, "/f"}, kDenied},
         {"DeleteKeysInALoop", KeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kDenied},
-        {"QueryAFifo", Fifo, {"query", kRegKey}, kNotAFile}}),
+        {"QueryAFifo", Fifo, {"query", kRegKey}, kNotAFile},
+        {"QueryWithAFifoJournal", FifoJournal, {"query", kRegKey}, kNotAFile}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RegistryPathTest, EnvironmentNamesTheStoreWhenSetAndNotEmpty) {
