@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -114,9 +115,39 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
     return parts;
 }
 
+// Looked at without waiting and without following a link.
+bool IsRegularFileOrMissing(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        // A link, or a socket. Any other failure (a missing file, no right to
+        // read) SQLite meets in turn, and fails on without waiting.
+        return errno != ELOOP && errno != ENXIO;
+    }
+    struct stat status {};
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+// SQLite refuses a symbolic link anywhere in a path it opens with NOFOLLOW.
+// Only the file's own name matters here: a printer administrator may replace
+// it with a link, which must never be followed, while the folders above it
+// are root's. So the folder is resolved first and the name kept as it is.
+std::string WithFolderResolved(const std::string& path) {
+    const std::filesystem::path file(path);
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::canonical(
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path("."), error);
+    return error ? path : (folder / file.filename()).string();
+}
+
 sqlite3* OpenDatabase(const std::string& path, int flags) {
+    if (!StoreIsRegularFile(path)) {
+        return nullptr;
+    }
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(WithFolderResolved(path).c_str(), &db,
+                        flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
     }
@@ -169,6 +200,15 @@ std::int64_t FindKey(sqlite3* db, const std::vector<std::string>& parts) {
 }
 
 }  // namespace
+
+bool StoreIsRegularFile(const std::string& path) {
+    for (const char* companion : {"", "-journal", "-wal", "-shm"}) {
+        if (!IsRegularFileOrMissing(path + companion)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string DefaultRegistryPath() {
     return QUILLET_REGISTRY_DB;

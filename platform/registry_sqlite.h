@@ -21,6 +21,14 @@ std::string DefaultRegistryPath();
 // by this one rule, so an administrator prepares the file the wizard reads.
 std::string RegistryPath(const std::string& buildDefault = DefaultRegistryPath());
 
+// False when the database at `path`, or a journal SQLite keeps beside it, is
+// something other than a regular file: a FIFO, a folder, a device, a socket
+// or a symbolic link. Such a store is refused before SQLite opens it, since
+// SQLite's open waits on a FIFO for a writer, perhaps for ever, and follows a
+// link wherever it points. The check itself never waits. Missing files pass:
+// CreateKey makes the database.
+bool StoreIsRegularFile(const std::string& path);
+
 struct RegistryValueData {
     std::string name;
     std::uint32_t type = 0;
@@ -37,8 +45,10 @@ struct RegistryValueData {
 // changes the file. Opening for writing, and every change below, fails when
 // the file is missing or this process may not write both the file and its
 // folder (where SQLite keeps its journal); for root, a file or folder with no
-// write bit counts as read-only. Each change is one transaction; a file that
-// another process holds locked is waited for up to five seconds.
+// write bit counts as read-only. Everything fails at once on a store that is
+// not a regular file (StoreIsRegularFile). Each change is one
+// transaction; a file that another process holds locked is waited for up to
+// five seconds.
 class SqliteRegistry : public Registry {
 public:
     explicit SqliteRegistry(std::string databasePath);

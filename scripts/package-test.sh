@@ -9,7 +9,8 @@
 #      printer received and the driver's autorun value;
 #   3. as root, where no quillet and no store are there yet (CI): installs
 #      the package, checks the registry store its postinst made, and that the
-#      store outlives a reinstallation and a removal and goes with a purge.
+#      store outlives a reinstallation and a removal and goes with a purge,
+#      and that a configure never writes through a link in the store's place.
 #
 # Usage: scripts/package-test.sh BUILD_DIR
 set -euo pipefail
@@ -154,6 +155,18 @@ fi
 
 run_dpkg --install "$deb"
 [[ "$(session_autorun quillet-reg)" == *0x1 ]] || fail "the store was not kept on reinstallation"
+
+# A printer administrator puts a dangling link in the store's place: the next
+# configure leaves it alone and makes nothing where it points.
+mv "$STORE" "$WORK/store.kept"
+as_nobody --groups="$lpadmin_gid" ln -s "$WORK/planted" "$STORE"
+run_dpkg --install "$deb"
+if [ ! -L "$STORE" ] || [ -e "$WORK/planted" ]; then
+    fail "the configure wrote through a link at $STORE"
+fi
+rm "$STORE"
+mv "$WORK/store.kept" "$STORE"
+echo "  a link in the store's place is left alone and not followed"
 run_dpkg --remove quillet
 [[ "$(session_autorun "$QUILLET_REG")" == *0x1 ]] || fail "the store was not kept on removal"
 run_dpkg --purge quillet

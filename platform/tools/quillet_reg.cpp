@@ -289,6 +289,12 @@ int main(int argc, char** argv) {
     if (command.database.empty()) {
         command.database = quillet::RegistryPath();
     }
+    if (!quillet::StoreIsRegularFile(command.database)) {
+        return Fail(
+            "ERROR: The registry database or its journal is not a regular file.\n"
+            "Database: " +
+            command.database);
+    }
     SqliteRegistry registry(command.database);
 
     if (EqualsNoCase(command.operation, "add")) {

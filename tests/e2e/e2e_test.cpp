@@ -131,6 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"CancelAfterTheSelectionPage", "", ":", true, "140 ok\n102 ok\n129 cancel\n"},
         // SIGTERM unwinds the pages as a quit request does.
         EndCase{"Term", "", "kill -TERM $pid", true},
+        // A FIFO as the store is a key that cannot be opened, never waited on.
+        EndCase{"TermWithAFifoAsTheStore",
+                "mkfifo fifo.db && export QUILLET_REGISTRY_DB=\"$PWD/fifo.db\" && ",
+                "kill -TERM $pid", true},
         // A closed terminal: the shell's SIGHUP, then the kernel's.
         EndCase{"HupHup", "", "hold; kill -HUP $pid; delivered; kill -HUP $pid", false},
         EndCase{"TermHup", "", "hold; kill -TERM $pid; delivered; kill -HUP $pid", false},

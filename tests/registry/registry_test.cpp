@@ -16,12 +16,12 @@
 #include <thread>
 #include <tuple>
 
+#include "emulator/command.h"
+#include "emulator/temp_dir.h"
 #include "platform/registry_sqlite.h"
 #include "platform/tools/reg_arguments.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "emulator/command.h"
-#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
@@ -40,7 +40,7 @@ Stored Dword(std::uint32_t value, const char* name = "SM AutoRun") {
     return {name, REG_DWORD, bytes};
 }
 
-enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop };
+enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop, Fifo, FifoJournal };
 
 // The wizard's part, over the real registry and doubles of the rest.
 struct Wizard {
@@ -66,6 +66,9 @@ protected:
     std::string Folder() const { return dir_.File("store"); }
     std::string Database() const { return dir_.File("store/registry.db"); }
     std::string FileBytes() const {
+        if (!std::filesystem::is_regular_file(Database())) {
+            return {};  // reading a FIFO would wait
+        }
         std::ifstream in(Database(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
@@ -85,6 +88,11 @@ protected:
             ASSERT_EQ(::chmod(Database().c_str(), 0444), 0);
         } else if (state == FileState::ReadOnlyFolder) {
             ASSERT_EQ(::chmod(Folder().c_str(), 0555), 0);
+        } else if (state == FileState::Fifo) {
+            ASSERT_TRUE(std::filesystem::remove(Database()));
+            ASSERT_EQ(::mkfifo(Database().c_str(), 0666), 0);
+        } else if (state == FileState::FifoJournal) {
+            ASSERT_EQ(::mkfifo((Database() + "-journal").c_str(), 0666), 0);
         } else if (state == FileState::KeysInALoop) {
             // A row for the root itself, below the driver key, closes the loop.
             sqlite3* db = nullptr;
@@ -256,6 +264,8 @@ const char* const kNotFound =
     "ERROR: The system was unable to find the specified registry key or value.\n";
 const char* const kSyntax = "ERROR: Invalid syntax.\n";
 const char* const kDenied = "ERROR: Access is denied.\n";
+const char* const kNotAFile =
+    "ERROR: The registry database or its journal is not a regular file.\n";
 const std::vector<std::string> kAddValue{"add", kRegKey, "/v", "N", "/d", "0", "/f"};
 INSTANTIATE_TEST_SUITE_P(
     Errors, ToolFailureTest,
@@ -274,7 +284,9 @@ INSTANTIATE_TEST_SUITE_P(
         {"AddValueInReadOnlyFolder", ReadOnlyFolder, kAddValue, kDenied},
         {"AddKeyInReadOnlyFolder", ReadOnlyFolder, {"add", kRegKey}, kDenied},
         {"DeleteKeyInReadOnlyFolder", ReadOnlyFolder, {"delete", kRegKey, "/f"}, kDenied},
-        {"DeleteKeysInALoop", KeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kDenied}}),
+        {"DeleteKeysInALoop", KeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kDenied},
+        {"QueryAFifo", Fifo, {"query", kRegKey}, kNotAFile},
+        {"QueryWithAFifoJournal", FifoJournal, {"query", kRegKey}, kNotAFile}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RegistryPathTest, EnvironmentNamesTheStoreWhenSetAndNotEmpty) {
