@@ -13,12 +13,12 @@ int UpgradeApp::InitInstance() {
     LanguageBase = LanguageBaseFor(services_.userLanguage.UserDefaultLangId());
 
     // A run that could not write the driver's value back (killed, crashed,
-    // the power cut) left a record of it: that value goes back before
-    // anything else, so no check that ends start-up can leave it at 0 and
-    // no later read takes the 0 for the user's setting.
+    // the power cut, a store it could not write) left a record of it: that
+    // value goes back before anything else, so no check that ends start-up
+    // can leave it at 0 and no later read takes the 0 for the user's setting.
     {
         RecordLock lock(services_.recoveryRecord);
-        RestoreRecordedAutoRun(services_.registry, services_.recoveryRecord);
+        RestoreLeftRecords(services_.registry, services_.recoveryRecord);
     }
 
     if (services_.platformVersion.PlatformId() != kAcceptedPlatformId) {
@@ -44,7 +44,9 @@ int UpgradeApp::InitInstance() {
 }
 
 int UpgradeApp::ExitInstance() {
-    if (AutoRunChanged != 0) {
+    // A completion page whose write the store did not take left the record:
+    // this end tries again.
+    if (AutoRunChanged != 0 || KeepsRecord()) {
         WriteSavedAutoRunBack();
     }
     services_.inhibitor.Release();

@@ -60,6 +60,7 @@ enum TextOffset : int {
     kTextPrepareUpgradeFailed = 3,
     kTextImageSendFailed = 4,
     kTextPlatformRefused = 7,
+    kTextPrinterHeld = 70,
 };
 
 class UpgradeApp {
@@ -103,11 +104,13 @@ public:
     void WriteAutoRun(std::int32_t value);
 
     // The selection page's switch: ReadAutoRun, then WriteAutoRun with 0,
-    // with the recovery record kept from before the write for as long as
-    // the value may be 0.
-    void SwitchAutoRunOff();
+    // with the recovery record kept and the printer held from before the
+    // write for as long as the value may be 0. False, with nothing read or
+    // written, when another run holds the printer.
+    bool SwitchAutoRunOff();
     // The write-back of the completion page and of shutdown: WriteAutoRun
-    // with SavedAutoRun, and the recovery record removed once the key took it.
+    // with SavedAutoRun; the recovery record goes, and the printer is free,
+    // once the store took the value.
     void WriteSavedAutoRunBack();
 
     // Replaces `destination` with the catalogue text LanguageBase + offset.
@@ -127,6 +130,9 @@ public:
     std::string TargetPrinter;
 
 private:
+    // Whether this run's recovery record is still kept: its value is not back.
+    bool KeepsRecord();
+
     PlatformServices services_;
     FirstPages& firstPages_;
     const MessageCatalog& catalog_;

@@ -68,6 +68,8 @@ say "Upgrade package in $PACKAGE"
 ls -l "$PACKAGE" | sed 's/^/  /'
 
 export QUILLET_REGISTRY_DB="$REGISTRY_DB"
+# The wizard's recovery records stay with this demo, not in the user's own state.
+export XDG_STATE_HOME="$WORK/state"
 rm -f "$REGISTRY_DB"
 "$QUILLET_REG" add "$SESSION_K7_KEY" /v "SM AutoRun" /t REG_DWORD /d 1 /f >/dev/null
 AUTORUN_BEFORE=$(session_autorun "$QUILLET_REG")

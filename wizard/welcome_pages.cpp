@@ -41,8 +41,12 @@ void SelectPrinterPage::OnOK() {
     }
 
     // Keep the driver from starting its own tools while the upgrade runs;
-    // the completion page or shutdown writes the saved value back.
-    app.SwitchAutoRunOff();
+    // the completion page or shutdown writes the saved value back. A printer
+    // that another run is upgrading is left to it.
+    if (!app.SwitchAutoRunOff()) {
+        ShowError(kTextPrinterHeld);
+        return;
+    }
 
     DialogPage::OnOK();
     TestPrintReadyPage next(Context());

@@ -35,7 +35,7 @@ int main(int, char** argv) {
     const std::string registryPath = quillet::RegistryPath(QUILLET_REGISTRY_DB);
     quillet::SqliteRegistry registry(registryPath);
     quillet::PosixConfigFiles configFiles;
-    quillet::PosixRecoveryRecord recoveryRecord;
+    quillet::PosixRecoveryRecord recoveryRecord(registryPath);
     quillet::PosixProcessLauncher launcher;
     quillet::LogindInhibitor inhibitor;
     // The ends that skip shutdown write the autorun value back from a thread

@@ -3,8 +3,8 @@
 // misuses of a service. Any single call can be made to fail, as the service's
 // contract allows: false or nullptr; a write that fails or (partialWrites)
 // takes half; a read that delivers half; a file size 4 GiB too large; no
-// printers; an unknown platform; language id 0. Releases cannot fail; a
-// release of something not held is logged as a fault.
+// printers; an unknown platform; language id 0; a printer another run holds.
+// Releases cannot fail; a release of something not held is logged as a fault.
 #pragma once
 
 #include <algorithm>
@@ -360,6 +360,54 @@ struct RecordingLauncher : Recorded<ProcessLauncher> {
     }
 };
 
+// The recovery record of one printer, as later runs would find it.
+class RecordingRecoveryRecord : public Recorded<RecoveryRecord> {
+public:
+    using Recorded::Recorded;
+
+    std::optional<RecordedAutoRun> kept;
+    std::string held;  // the printer this run holds
+    int failedRemovals = 0;
+
+    PrinterHold Hold(const std::string& printer) override {
+        if (!log_.Record("HoldPrinter")) {
+            return PrinterHold::HeldElsewhere;
+        }
+        held = printer;
+        return PrinterHold::Held;
+    }
+    void Release() override { held.clear(); }
+    bool Keep(const RecordedAutoRun& record) override {
+        if (!log_.Record("KeepRecord")) {
+            return false;
+        }
+        kept = record;
+        return true;
+    }
+    bool Remove() override {
+        if (!log_.Record("RemoveRecord")) {
+            ++failedRemovals;
+            return false;
+        }
+        kept.reset();
+        return true;
+    }
+    std::optional<RecordedAutoRun> Find() override { return held.empty() ? std::nullopt : kept; }
+    std::vector<std::string> RecordedPrinters() override {
+        return kept ? std::vector<std::string>{kept->printer} : std::vector<std::string>{};
+    }
+    void Lock() override {}
+    void Unlock() override {}
+};
+
+// A failed Acquire holds nothing, as when no login manager answers.
+struct RecordingInhibitor : Recorded<Inhibitor> {
+    using Recorded::Recorded;
+    void Acquire() override { held = log_.Record("Inhibit") || held; }
+    void Release() override { held = false; }
+    bool held = false;
+};
+
 // All the doubles of one test, with the services bundle that wires them in.
 struct PlatformDoubles {
     CallLog log;
@@ -370,9 +418,12 @@ struct PlatformDoubles {
     RecordingImageFiles imageFiles{log};
     RecordingRegistry registry{log};
     RecordingLauncher launcher{log};
+    RecordingRecoveryRecord record{log};
+    RecordingInhibitor inhibitor{log};
 
     PlatformServices Services() {
-        return {userLanguage, platformVersion, messageBoxes, spooler, imageFiles, registry};
+        return {userLanguage, platformVersion,       messageBoxes, spooler,  imageFiles,
+                registry,     StandardConfigFiles(), record,       inhibitor};
     }
 };
 

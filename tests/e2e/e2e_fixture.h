@@ -136,18 +136,32 @@ protected:
         return Lines(ReadFile(folder_.File("quillet-user.log")));
     }
 
-    // The driver's autorun value as the registry file holds it: type and bytes.
-    std::string AutoRun() const {
-        return RunCommand({"sqlite3", registryPath_,
+    // The driver's autorun value as a registry file holds it: type and bytes.
+    std::string AutoRun(const std::string& store = "") const {
+        return RunCommand({"sqlite3", store.empty() ? registryPath_ : store,
                            "SELECT type || ' ' || hex(data) FROM reg_values "
                            "WHERE name = 'SM AutoRun'"})
             .out;
     }
 
-    // The recovery record a run left in the state folder.
+    // The recovery records runs left in the state folder, one after another;
+    // an emptied file holds none.
     std::optional<std::string> Record() const {
-        const std::string path = folder_.File("state/quillet/autorun-record");
-        return std::filesystem::exists(path) ? std::optional(ReadFile(path)) : std::nullopt;
+        std::optional<std::string> records;
+        std::error_code none;
+        for (const auto& file :
+             std::filesystem::directory_iterator(folder_.File("state/quillet"), none)) {
+            if (file.path().filename().string().rfind("autorun-record-", 0) == 0 &&
+                file.file_size() > 0) {
+                records = records.value_or("") + ReadFile(file.path());
+            }
+        }
+        return records;
+    }
+
+    // The record of a run that switched a value of 1 off in `store`.
+    static std::string RecordOfOne(const std::string& store) {
+        return "SM AutoRun=1\nPrinter=Tarvane_Nimbrel_K7\nStore=" + store + "\n";
     }
 
     std::vector<std::string> JobKinds() {

@@ -1,5 +1,6 @@
 // The program end to end (tests/e2e/e2e_fixture.h): what the printer received
 // and the autorun value afterwards.
+#include "app/message_catalog.h"
 #include "tests/e2e/e2e_fixture.h"
 
 namespace quillet::testing {
@@ -98,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Every end, orderly or abrupt, writes the saved value back and removes the
 // recovery record in the state folder.
 constexpr const char* kUpToTestPrint = "140 ok\n102 ok\n129 hold\n";
-constexpr const char* kRecordOfOne = "SM AutoRun=1\nPrinter=Tarvane_Nimbrel_K7\n";
+constexpr const char* kAutoRunOff = "4 00000000\n";
 
 struct EndCase {
     const char* name;
@@ -149,32 +150,49 @@ INSTANTIATE_TEST_SUITE_P(
                 "kill $xvfb", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A run leaves its record and the value at 0 in the store it used; the next
+// start puts the value back before anything else, in its own store only.
 struct NextRunCase {
     const char* name;
     const char* script;
     const char* around;
     std::vector<std::string> jobs;
     std::vector<std::string> boxes;
+    // The first run: its store in the folder, and the steps that end it once
+    // it has switched the value off. By default SIGKILL on the first
+    // test-print page: nothing runs, the record stays.
+    const char* firstStore = "registry.db";
+    const char* firstScript = kUpToTestPrint;
+    std::string firstEnd = AwaitThen("quillet-user.log", "page 129", "kill -KILL $pid");
+    // Afterwards: the value in this run's store, and whether the record stays.
+    const char* value = kAutoRunOn;
+    bool recordStays = false;
+    friend void PrintTo(const NextRunCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class NextRunTest : public EndToEndTest, public ::testing::WithParamInterface<NextRunCase> {};
 
-TEST_P(NextRunTest, RestoresTheRecordOfAKilledRunFirst) {
-    // SIGKILL after the switch-off: nothing runs, the record stays.
-    RunProgram("File=firmware.bin", kUpToTestPrint,
-               InBackground(AwaitThen("quillet-user.log", "page 129", "kill -KILL $pid")));
-    ASSERT_EQ(AutoRun(), "4 00000000\n");
-    ASSERT_EQ(Record(), std::optional<std::string>(kRecordOfOne));
-
+TEST_P(NextRunTest, RestoresTheRecordOfAnEarlierRunFirst) {
     const NextRunCase& c = GetParam();
+    const std::string firstStore = folder_.File(c.firstStore);
+    RunProgram("File=firmware.bin", c.firstScript,
+               "cp registry.db " + std::string(c.firstStore) + " 2>/dev/null; " +
+                   "QUILLET_REGISTRY_DB=\"$PWD/" + c.firstStore + "\" && " +
+                   InBackground(c.firstEnd));
+    ASSERT_EQ(AutoRun(firstStore), kAutoRunOff) << result_.err;
+    ASSERT_EQ(Record(), std::optional(RecordOfOne(firstStore)));
+
     const auto log = RunProgram("File=firmware.bin", c.script, c.around);
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
     EXPECT_TRUE(LinesStartingWith(log, "unscripted").empty());
-    EXPECT_EQ(AutoRun(), kAutoRunOn);
-    EXPECT_EQ(Record(), std::nullopt);
+    EXPECT_EQ(AutoRun(), c.value);
+    EXPECT_EQ(Record(), c.recordStays ? std::optional(RecordOfOne(firstStore)) : std::nullopt);
     EXPECT_EQ(JobKinds(), c.jobs);
     EXPECT_EQ(LinesStartingWith(log, "box"), c.boxes);
 }
+
+const std::string kConfigUnreadable =
+    "box|Firmware Upgrade|Unable to read initialization file quillet.txt";
 
 INSTANTIATE_TEST_SUITE_P(
     NextRuns, NextRunTest,
@@ -185,14 +203,89 @@ INSTANTIATE_TEST_SUITE_P(
                     "box ok\n",
                     "rm quillet.txt && mkfifo quillet.txt && exec timeout -k 5 30 \"$0\"",
                     {},
-                    {"box|Firmware Upgrade|Unable to read initialization file quillet.txt"}},
+                    {kConfigUnreadable}},
         // Otherwise the run would save the 0 as the user's value.
         NextRunCase{"FullUpgrade",
                     "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 ok\n",
                     "exec \"$0\"",
                     {"test-page", "download-mode", "firmware"},
-                    {}}),
+                    {}},
+        // A writer holds the store past its busy timeout while the completion
+        // page writes the value back: the record stays until the value is back.
+        NextRunCase{
+            "StoreLockedAtTheCompletionPage",
+            "box ok\n",
+            "rm quillet.txt && exec \"$0\"",
+            {"test-page", "download-mode", "firmware"},
+            {kConfigUnreadable},
+            "registry.db",
+            "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 wait\n137 hold\n",
+            AwaitThen(
+                "quillet-user.log", "page 133",
+                "printf 'BEGIN IMMEDIATE;\\n.shell touch locked\\n.shell sleep 7\\nCOMMIT;\\n' "
+                "| sqlite3 \"$QUILLET_REGISTRY_DB\" & until [ -e locked ]; do sleep 0.01; "
+                "done; touch quillet-user.go") +
+                AwaitThen("quillet-user.log", "page 137", "kill -KILL $pid")},
+        // The value the user set to 0 in this store since stays.
+        NextRunCase{"RecordOfAnotherStore",
+                    "box ok\n",
+                    "sqlite3 registry.db \"UPDATE reg_values SET data = X'00000000'\" && "
+                    "rm quillet.txt && exec \"$0\"",
+                    {},
+                    {kConfigUnreadable},
+                    "other.db",
+                    kUpToTestPrint,
+                    AwaitThen("quillet-user.log", "page 129", "kill -KILL $pid"),
+                    kAutoRunOff,
+                    true},
+        // A record that a read-only state folder keeps is put back once; the
+        // 0 the user sets afterwards stays.
+        NextRunCase{"RecordThatCannotBeRemoved",
+                    "box ok\n",
+                    "rm quillet.txt && chmod a-w state/quillet && \"$0\" && sqlite3 registry.db "
+                    "\"UPDATE reg_values SET data = X'00000000'\" && \"$0\"; status=$?; "
+                    "chmod u+w state/quillet; exit $status",
+                    {},
+                    {kConfigUnreadable},
+                    "registry.db",
+                    kUpToTestPrint,
+                    AwaitThen("quillet-user.log", "page 129", "kill -KILL $pid"),
+                    kAutoRunOff},
+        // A value changed since the record was left is someone's later choice.
+        NextRunCase{"ValueChangedSince",
+                    "box ok\n",
+                    "sqlite3 registry.db \"UPDATE reg_values SET data = X'07000000'\" && "
+                    "rm quillet.txt && exec \"$0\"",
+                    {},
+                    {kConfigUnreadable},
+                    "registry.db",
+                    kUpToTestPrint,
+                    AwaitThen("quillet-user.log", "page 129", "kill -KILL $pid"),
+                    "4 07000000\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A second wizard of the same user, started while the first has the printer
+// in download mode, leaves the first's record and value alone and cannot
+// take the same printer: it says so and stays on the selection page.
+TEST_F(EndToEndTest, SecondRunLeavesAPrinterInUpgradeAlone) {
+    RunProgram("File=firmware.bin", "140 ok\n102 ok\n129 ok\n130 ok\n132 hold\n",
+               InBackground(AwaitThen(
+                   "quillet-user.log", "page 132",
+                   "mkdir second && cp quillet.txt second/ && printf '140 ok\\n102 ok\\nbox "
+                   "ok\\n102 cancel\\n' >second/quillet-user.txt && (cd second && \"$0\"); "
+                   "sqlite3 \"$QUILLET_REGISTRY_DB\" \"SELECT hex(data) FROM reg_values\" "
+                   ">during; kill -TERM $pid")));
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+    EXPECT_EQ(ReadFile(folder_.File("during")), "00000000\n");
+    const auto second = Lines(ReadFile(folder_.File("second/quillet-user.log")));
+    EXPECT_EQ(LinesStartingWith(second, "box"),
+              std::vector<std::string>{"box|quillet|" + MessageCatalog::Builtin().Load(1070)});
+    EXPECT_EQ(LinesStartingWith(second, "page ").size(), 3u);
+    EXPECT_TRUE(LinesStartingWith(second, "unscripted").empty());
+    EXPECT_EQ(AutoRun(), kAutoRunOn);
+    EXPECT_EQ(Record(), std::nullopt);
+    EXPECT_EQ(JobKinds(), (std::vector<std::string>{"test-page", "download-mode"}));
+}
 
 }  // namespace
 }  // namespace quillet::testing

@@ -15,9 +15,12 @@
 //    exactly once;
 //  - every job after the choice is spooled while "SM AutoRun" is 0, and at the
 //    end the value is the saved one, or it was never changed;
+//  - the recovery record is removed only once the value is back, and is gone
+//    at the end unless its removal failed, also after a run whose key could
+//    not be opened; the inhibitor is released on every end;
 //  - the run shows what its pages say: the full run's pages, boxes, jobs and
 //    autorun writes, except as kVisible says for the failures the user sees.
-// 54 runs today (the count is printed).
+// 61 runs today (the count is printed).
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -59,17 +62,20 @@ const Story kFullRun = {
 
 // The failures the user sees: a failed call that follows the `occurrence`-th
 // story entry `after` (and is one of `calls`, when given) changes the full run
-// so: `stop` ends the run with that entry, `replace` takes the place of the
-// next entry, `drop` removes the next such entry.
+// so: `stop` ends the run with that entry, `stay` shows it and the page
+// again (which is then left), `replace` takes the place of the next entry,
+// `drop` removes the next such entry, `last` moves it to the end (shutdown
+// tries again).
 struct Visible {
     const char* after;
     int occurrence;
     std::vector<std::string> calls;
-    enum { Stop, Replace, Drop } change;
+    enum { Stop, Stay, Replace, Drop, Last } change;
     const char* entry;
 };
 const Visible kVisible[] = {
     {"", 1, {"GetVersionEx"}, Visible::Stop, "Box 7 @none [Error]"},
+    {"Page 102", 2, {"HoldPrinter"}, Visible::Stay, "Box 70 @102 [app]"},
     {"Page 102", 2, {"RegOpenKey(write)", "RegSetValue"}, Visible::Drop, "AutoRun := 0"},
     {"Page 138", 1, {"StartProcess"}, Visible::Drop, "Start driver\\setup.exe"},
     {"Page 129", 1, {}, Visible::Stop, "Box 2 @129 [app]"},
@@ -78,12 +84,13 @@ const Visible kVisible[] = {
     {"Page 130", 2, {"CreateFile", "GetFileSize"}, Visible::Stop, "Box 4 @130 [app]"},
     {"Page 130", 2, {}, Visible::Stop, "Box 3 @130 [app]"},
     {"Page 132", 1, {}, Visible::Stop, "Box 4 @133 [app]"},
-    {"Page 133", 1, {"RegOpenKey(write)", "RegSetValue"}, Visible::Drop, "AutoRun := 1"},
+    {"Page 133", 1, {"RegOpenKey(write)", "RegSetValue"}, Visible::Last, "AutoRun := 1"},
 };
 // Calls whose failure cannot be reported, or that the pages rightly ignore.
 const std::set<std::string> kUnseen = {"ClosePrinter",     "RegCloseKey",   "CloseHandle",
                                        "VirtualFree",      "VirtualUnlock", "EnumPrinters",
-                                       "RegOpenKey(read)", "RegQueryValue", "GetUserDefaultLangID"};
+                                       "RegOpenKey(read)", "RegQueryValue", "GetUserDefaultLangID",
+                                       "KeepRecord",       "RemoveRecord",  "Inhibit"};
 
 QString Joined(const Story& story) {
     QStringList entries;
@@ -190,6 +197,7 @@ struct Run {
     QtMessageBoxes boxes{framework};
     QtDriver driver{framework};
     std::vector<std::optional<std::uint32_t>> autoRunAtJobs;
+    std::vector<std::optional<std::uint32_t>> autoRunAtRemovals;
 
     explicit Run(bool scriptFullRun = true, bool checkPages = false) {
         doubles.spooler.printers = {"Tarvane_Nimbrel_K7", "Office_Laser"};
@@ -202,13 +210,16 @@ struct Run {
             if (call == "StartDocPrinter") {
                 autoRunAtJobs.push_back(doubles.registry.Dword(kKeyPath, "SM AutoRun"));
             }
+            if (call == "RemoveRecord") {
+                autoRunAtRemovals.push_back(doubles.registry.Dword(kKeyPath, "SM AutoRun"));
+            }
         };
         driver.onPage = [this](int id) {
             doubles.log.story.push_back("Page " + std::to_string(id));
         };
         driver.onBox = [this](const QtDriver::BoxSeen& box) {
             int offset = 0;
-            for (int candidate : {1, 2, 3, 4, 7}) {
+            for (int candidate : {1, 2, 3, 4, 7, 70}) {
                 if (box.text.toStdString() ==
                     MessageCatalog::Builtin().Load(
                         static_cast<std::uint16_t>(kEnglishBase + candidate))) {
@@ -264,7 +275,8 @@ struct Run {
         QVERIFY(QDir::setCurrent(folder.path()));
         WizardFirstPages firstPages(framework, doubles.launcher);
         UpgradeApp app({doubles.userLanguage, doubles.platformVersion, boxes, doubles.spooler,
-                        doubles.imageFiles, doubles.registry},
+                        doubles.imageFiles, doubles.registry, StandardConfigFiles(), doubles.record,
+                        doubles.inhibitor},
                        firstPages);
         app.InitInstance();
         app.ExitInstance();
@@ -306,6 +318,11 @@ struct Run {
         }
         QCOMPARE(doubles.registry.Dword(kKeyPath, "SM AutoRun"),
                  std::optional<std::uint32_t>(last));
+        for (const auto& value : autoRunAtRemovals) {
+            QCOMPARE(value, std::optional<std::uint32_t>(1));
+        }
+        QCOMPARE(doubles.record.kept.has_value(), last != 1 || doubles.record.failedRemovals > 0);
+        QVERIFY(!doubles.inhibitor.held);
         QCOMPARE(Joined(log.story), Joined(expected));
     }
 };
@@ -330,7 +347,10 @@ Story Expected(const Failure& failure, const Story& full) {
         if (failure.call == "EndPagePrinter" && row.change != Visible::Drop) {
             story.push_back(full[at]);
         }
-        if (row.change == Visible::Stop) {
+        if (row.change == Visible::Stay) {
+            story.push_back(row.entry);
+            story.push_back(after);
+        } else if (row.change == Visible::Stop) {
             story.push_back(row.entry);
             // Shutdown writes back what the choice switched off.
             if (std::find(story.begin(), story.end(), "AutoRun := 0") != story.end()) {
@@ -343,6 +363,9 @@ Story Expected(const Failure& failure, const Story& full) {
             Story rest(full.begin() + static_cast<long>(at), full.end());
             rest.erase(std::find(rest.begin(), rest.end(), row.entry));
             story.insert(story.end(), rest.begin(), rest.end());
+            if (row.change == Visible::Last) {
+                story.push_back(row.entry);
+            }
         }
         return story;
     }
@@ -393,6 +416,17 @@ private slots:
         Run run;
         run.Play(failure);
         run.CheckInvariants(Expected(failure, kFullRun));
+    }
+
+    // A printer whose driver key never opens: nothing is written, and no
+    // record is left for a later run to apply.
+    void keyThatNeverOpensLeavesNoRecord() {
+        Run run;
+        run.Play({"RegOpenKey(write)", 0});
+        Story expected = kFullRun;
+        std::erase_if(expected,
+                      [](const std::string& entry) { return entry.rfind("AutoRun", 0) == 0; });
+        run.CheckInvariants(expected);
     }
 
     void unusableConfigurationEndsWithTheStopBox() {
