@@ -192,11 +192,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {"test-page", "download-mode", "firmware"},
                     {}},
         // A package named on the command line that cannot be used is refused
-        // as a missing quillet.txt, and so is a second argument, even one Qt
-        // would take as its option.
+        // as a missing quillet.txt: a missing one, a file that is not the
+        // package's quillet.txt, and a second argument, even one Qt would
+        // take as its option.
         NextRunCase{"MissingPackage",
                     "box ok\n",
                     "exec \"$0\" \"$1/missing/quillet.txt\"",
+                    {},
+                    {"box|Firmware Upgrade|Unable to read initialization file quillet.txt"}},
+        NextRunCase{"FileOfAnotherName",
+                    "box ok\n",
+                    "exec \"$0\" \"$1/firmware.bin\"",
                     {},
                     {"box|Firmware Upgrade|Unable to read initialization file quillet.txt"}},
         NextRunCase{"SecondArgument",
@@ -207,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // The applications menu's start asks for the package's quillet.txt, then runs
-// in its folder; Cancel there ends the program with nothing read or sent.
+// in its folder; Cancel there ends the program with nothing written or sent.
 struct MenuStartCase {
     const char* name;
     const char* script;
