@@ -12,7 +12,8 @@ packages="${*:-}"
   clang libclang-rt-14-dev
   dbus-daemon python3-gi
   xvfb xauth fonts-dejavu-core
-  dpkg-dev file lintian adduser qt6-qpa-plugins xdotool"
+  dpkg-dev file lintian adduser qt6-qpa-plugins xdotool
+  desktop-file-utils appstream libglib2.0-bin shared-mime-info"
 
 missing=""
 for package in $packages; do

@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
-"""Draws the program icon (a printer receiving a download arrow) as XPM text.
+"""Draws the program icon (a printer receiving a download arrow) as XPM text,
+or with --svg as the same pixels in SVG, for the desktop's icon theme.
 
-Run once and commit the output; the build embeds resources/icon/quillet.xpm.
+Run once and commit the output; the build embeds resources/icon/quillet.xpm
+and the package installs resources/icon/quillet.svg.
     scripts/make_icon.py > resources/icon/quillet.xpm
+    scripts/make_icon.py --svg > resources/icon/quillet.svg
 """
+
+import sys
 
 SIZE = 32
 PALETTE = {
@@ -57,11 +62,37 @@ rect(5, 2, 5, 8, "A")
 for i, half in enumerate((3, 2, 1, 0)):
     rect(5 - half, 8 + i, 5 + half, 8 + i, "a")
 
-print("/* XPM */")
-print("static const char* quillet_icon[] = {")
-print(f'"{SIZE} {SIZE} {len(PALETTE)} 1",')
-for key, colour in PALETTE.items():
-    print(f'"{key} c {colour}",')
-rows = ["".join(row) for row in grid]
-print(",\n".join(f'"{row}"' for row in rows))
-print("};")
+
+def print_xpm():
+    print("/* XPM */")
+    print("static const char* quillet_icon[] = {")
+    print(f'"{SIZE} {SIZE} {len(PALETTE)} 1",')
+    for key, colour in PALETTE.items():
+        print(f'"{key} c {colour}",')
+    rows = ["".join(row) for row in grid]
+    print(",\n".join(f'"{row}"' for row in rows))
+    print("};")
+
+
+def print_svg():
+    # One rectangle per run of a colour in a row; crisp edges keep the pixels
+    # sharp at every size the desktop draws it.
+    print('<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" '
+          f'viewBox="0 0 {SIZE} {SIZE}" shape-rendering="crispEdges">')
+    for y, row in enumerate(grid):
+        x = 0
+        while x < SIZE:
+            end = x
+            while end < SIZE and row[end] == row[x]:
+                end += 1
+            if PALETTE[row[x]] != "None":
+                print(f'<rect x="{x}" y="{y}" width="{end - x}" height="1" '
+                      f'fill="{PALETTE[row[x]]}"/>')
+            x = end
+    print("</svg>")
+
+
+if sys.argv[1:] == ["--svg"]:
+    print_svg()
+else:
+    print_xpm()

@@ -3,14 +3,19 @@
 #
 #   1. cpack -G DEB; prints its contents and Depends, and fails on any
 #      lintian error;
-#   2. runs a whole upgrade with the packaged quillet, extracted with
-#      dpkg-deb -x, as an ordinary user against the private scheduler and the
-#      emulated K7, played with the keyboard under Xvfb, and checks what the
-#      printer received and the driver's autorun value;
+#   2. checks the desktop entry and the AppStream file with their
+#      validators; runs a whole upgrade with the packaged quillet, extracted
+#      with dpkg-deb -x, by the desktop entry's command for the package's
+#      quillet.txt from another folder, as an ordinary user against the
+#      private scheduler and the emulated K7, played with the keyboard under
+#      Xvfb, and checks what the printer received and the driver's autorun
+#      value;
 #   3. as root, where no quillet and no store are there yet (CI): installs
 #      the package, checks the registry store its postinst made, and that the
 #      store outlives a reinstallation and a removal and goes with a purge,
-#      and that a configure never writes through a link in the store's place.
+#      and that a configure never writes through a link in the store's place;
+#      and that GLib, as the file manager does, gives a quillet.txt the
+#      package's content type and opens it with the desktop entry.
 #
 # Usage: scripts/package-test.sh BUILD_DIR
 set -euo pipefail
@@ -77,6 +82,11 @@ say "A whole upgrade with the packaged quillet, as an ordinary user"
 dpkg-deb -x "$deb" "$WORK/root"
 QUILLET="$WORK/root/usr/bin/quillet"
 QUILLET_REG="$WORK/root/usr/bin/quillet-reg"
+DESKTOP_ID=com.tarvane.Quillet
+desktop-file-validate "$WORK/root/usr/share/applications/$DESKTOP_ID.desktop" ||
+    fail "the desktop entry is not valid"
+appstreamcli validate --no-net "$WORK/root/usr/share/metainfo/$DESKTOP_ID.metainfo.xml" ||
+    fail "the AppStream file is not valid"
 
 mkdir "$WORK/registry"
 export QUILLET_REGISTRY_DB="$WORK/registry/registry.db"
@@ -94,7 +104,12 @@ session_on_page() {
         AUTORUN_DURING=$(session_autorun "$QUILLET_REG")
     fi
 }
-session_play "$WORK/upgrade" "$ROOT/scripts/as-ordinary-user.sh" "$QUILLET" ||
+# The entry's command as the file manager runs it for the package's quillet.txt.
+read -ra command <<<"$(sed -n 's/^Exec=//p' "$WORK/root/usr/share/applications/$DESKTOP_ID.desktop")"
+[ "${command[0]}" = quillet ] && [ "${command[-1]}" = %f ] || fail "unexpected Exec line: ${command[*]}"
+command=("$QUILLET" "${command[@]:1:${#command[@]}-2}" "$WORK/upgrade/quillet.txt")
+echo "  from $WORK: ${command[*]}"
+session_play "$WORK" "$ROOT/scripts/as-ordinary-user.sh" "${command[@]}" ||
     fail "the upgrade did not run to its end"
 
 # The printer records a job once its connection closes.
@@ -153,6 +168,15 @@ if as_nobody --clear-groups quillet-reg add "$SESSION_K7_KEY" /v "SM AutoRun" /t
     fail "a user outside lpadmin wrote the store"
 fi
 
+# shared-mime-info's and desktop-file-utils' triggers have updated their caches.
+mime_type=application/x-quillet-package
+as_gio() { as_nobody --clear-groups env HOME="$WORK" LC_ALL=C.UTF-8 gio "$@"; }
+[[ "$(as_gio info -a standard::content-type "$WORK/upgrade/quillet.txt")" == *"content-type: $mime_type" ]] ||
+    fail "a quillet.txt is not of the type $mime_type"
+[[ "$(as_gio mime "$mime_type")" == "Default application"*": $DESKTOP_ID.desktop"$'\n'* ]] ||
+    fail "the desktop entry is not the default application of $mime_type"
+echo "  quillet.txt: $mime_type, opened with $DESKTOP_ID.desktop"
+
 run_dpkg --install "$deb"
 [[ "$(session_autorun quillet-reg)" == *0x1 ]] || fail "the store was not kept on reinstallation"
 
@@ -172,4 +196,7 @@ run_dpkg --remove quillet
 run_dpkg --purge quillet
 INSTALLED=""
 [ ! -e "$(dirname "$STORE")" ] || fail "the purge left $(dirname "$STORE")"
+if grep -q "$mime_type" /usr/share/mime/types /usr/share/applications/mimeinfo.cache; then
+    fail "the caches still hold $mime_type after the purge"
+fi
 echo "  kept on reinstallation and removal, gone after purge"

@@ -11,6 +11,7 @@
 #include "platform/process_posix.h"
 #include "platform/qt/dialog_framework_qt.h"
 #include "platform/qt/message_boxes_qt.h"
+#include "platform/qt/package_start_qt.h"
 #include "platform/qt/program_hooks.h"
 #include "platform/qt/quit_signals.h"
 #include "platform/recovery_record_posix.h"
@@ -19,12 +20,13 @@
 #include "platform/user_language_posix.h"
 #include "wizard/run_wizard.h"
 
-int main(int, char** argv) {
-    // The command line is ignored, and Qt must not take options from it
-    // either: it gets the program's name alone.
+int main(int argc, char** argv) {
+    // Qt must not take options from the command line: it gets the program's
+    // name alone. The program's own arguments name the upgrade package.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
+    quillet::QtPackageStart packageStart(argc, argv);
 
     quillet::PosixUserLanguage userLanguage;
     quillet::LinuxPlatformVersion platformVersion;
@@ -34,7 +36,7 @@ int main(int, char** argv) {
     quillet::PosixImageFiles imageFiles;
     const std::string registryPath = quillet::RegistryPath(QUILLET_REGISTRY_DB);
     quillet::SqliteRegistry registry(registryPath);
-    quillet::PosixConfigFiles configFiles;
+    quillet::ConfigFiles& configFiles = packageStart;
     quillet::PosixRecoveryRecord recoveryRecord(registryPath);
     quillet::PosixProcessLauncher launcher;
     quillet::LogindInhibitor inhibitor;
@@ -43,6 +45,9 @@ int main(int, char** argv) {
     quillet::SqliteRegistry rescueRegistry(registryPath);
     quillet::QuitOnSignals quitOnSignals(framework, recoveryRecord, rescueRegistry);
     const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);
+    if (!packageStart.ChooseIfAsked(framework)) {
+        return 0;
+    }
 
     return quillet::RunWizard({userLanguage, platformVersion, messageBoxes, spooler, imageFiles,
                                registry, configFiles, recoveryRecord, inhibitor},

@@ -6,17 +6,19 @@
 namespace quillet::testing {
 namespace {
 
-// Options Qt would take (-reverse, -platform) and others the program might:
-// none of them reaches Qt or the wizard. The image is three times an ordinary
-// user's locked-memory limit; sending it must not raise the soft limit, or
-// the driver installer started later would inherit the raised one.
+// Started from another folder with the package's quillet.txt named, as the
+// desktop entry starts it: the run goes on in the package's folder, and Qt
+// sees no argument. The image is three times an ordinary user's locked-memory
+// limit; sending it must not raise the soft limit, or the driver installer
+// started later would inherit the raised one.
 TEST_F(EndToEndTest, FullUpgradeSendsTestPageDownloadModeAndTheWholeImage) {
     const auto log = RunProgram(
         "File=firmware.bin", "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 hold\n",
-        "ulimit -S -l 4096 && " +
-            InBackground(AwaitThen("quillet-user.log", "page 137",
-                                   "grep 'locked memory' /proc/$pid/limits >limits; kill $pid"),
-                         " -reverse -platform minimal --help /nonexistent.txt"));
+        "cd / && ulimit -S -l 4096 && " +
+            InBackground(AwaitThen("\"$1/quillet-user.log\"", "page 137",
+                                   "grep 'locked memory' /proc/$pid/limits >\"$1/limits\"; "
+                                   "kill $pid"),
+                         " \"$1/quillet.txt\""));
     ASSERT_EQ(result_.exitStatus, 0) << result_.err;
     std::istringstream limits(ReadFile(folder_.File("limits")));
     std::string max, locked, memory, soft;
@@ -204,10 +206,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "rm quillet.txt && mkfifo quillet.txt && exec timeout -k 5 30 \"$0\"",
                     {},
                     {kConfigUnreadable}},
-        // Otherwise the run would save the 0 as the user's value.
+        // Otherwise the run would save the 0 as the user's value. Started
+        // elsewhere with the package's folder named.
         NextRunCase{"FullUpgrade",
                     "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 ok\n",
-                    "exec \"$0\"",
+                    "cd / && exec \"$0\" \"$1\"",
                     {"test-page", "download-mode", "firmware"},
                     {}},
         // A writer holds the store past its busy timeout while the completion
@@ -261,7 +264,54 @@ INSTANTIATE_TEST_SUITE_P(
                     "registry.db",
                     kUpToTestPrint,
                     AwaitThen("quillet-user.log", "page 129", "kill -KILL $pid"),
-                    "4 07000000\n"}),
+                    "4 07000000\n"},
+        // A package named on the command line that cannot be used is refused
+        // as a missing quillet.txt: a missing one, a file that is not the
+        // package's quillet.txt, and a second argument, even one Qt would
+        // take as its option.
+        NextRunCase{"MissingPackage",
+                    "box ok\n",
+                    "exec \"$0\" \"$1/missing/quillet.txt\"",
+                    {},
+                    {kConfigUnreadable}},
+        NextRunCase{"FileOfAnotherName",
+                    "box ok\n",
+                    "exec \"$0\" \"$1/firmware.bin\"",
+                    {},
+                    {kConfigUnreadable}},
+        NextRunCase{
+            "SecondArgument", "box ok\n", "exec \"$0\" \"$1\" -reverse", {}, {kConfigUnreadable}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The applications menu's start asks for the package's quillet.txt, then runs
+// in its folder; Cancel there ends the program with nothing written or sent.
+struct MenuStartCase {
+    const char* name;
+    const char* script;
+    std::vector<std::string> jobs;
+};
+
+class MenuStartTest : public EndToEndTest, public ::testing::WithParamInterface<MenuStartCase> {};
+
+TEST_P(MenuStartTest, AsksForThePackageFirst) {
+    const auto log = RunProgram("File=firmware.bin", GetParam().script,
+                                "mkdir package && mv quillet.txt firmware.bin package/ && "
+                                "exec \"$0\" --choose-package");
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[1], "file|Firmware Upgrade");
+    EXPECT_TRUE(LinesStartingWith(log, "unscripted").empty());
+    EXPECT_EQ(JobKinds(), GetParam().jobs);
+    EXPECT_EQ(AutoRun(), kAutoRunOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MenuStarts, MenuStartTest,
+    ::testing::Values(MenuStartCase{"Cancelled", "file cancel\n", {}},
+                      MenuStartCase{"Answered",
+                                    "file package/quillet.txt\n140 ok\n102 ok\n129 ok\n130 "
+                                    "ok\n132 ok\n133 ok\n137 ok\n",
+                                    {"test-page", "download-mode", "firmware"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A second wizard of the same user, started while the first has the printer

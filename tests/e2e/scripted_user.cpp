@@ -8,10 +8,13 @@
 // (hold, and log each new text of the page's status lines as
 // "status <id>|<text>", the n-th with a screenshot "status-<n>.png" of the
 // page), wait (hold until the file "quillet-user.go" appears, then ok);
-// "box ok" for a message box. A page or box with nothing scripted for
+// "box ok" for a message box; "file cancel" or "file <path>" for the
+// file dialog. A page or box with nothing scripted for
 // it is left with Escape and logged as "unscripted".
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -137,6 +140,17 @@ private:
     }
 
     void OnBox(QDialog& dialog) {
+        if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+            Log("file|" + files->windowTitle());
+            const QString action = Next("file");
+            if (action == "cancel") {
+                files->reject();
+            } else {
+                files->selectFile(QDir::current().absoluteFilePath(action));
+                QMetaObject::invokeMethod(files, "accept");
+            }
+            return;
+        }
         auto* box = qobject_cast<QMessageBox*>(&dialog);
         if (!box) {
             return;
