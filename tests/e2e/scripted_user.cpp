@@ -7,8 +7,11 @@
 // nothing, so the page waits until something outside ends the run), watch
 // (hold, and log each new text of the page's status lines as
 // "status <id>|<text>", the n-th with a screenshot "status-<n>.png" of the
-// page); "box ok" for a message box. A page or box with nothing scripted for
-// it is left with Escape and logged as "unscripted".
+// page), go (once the test has made a file "go": twenty keystrokes, each
+// delivered from the event loop as a window system's are, then "answered"
+// and the page's next action); "box ok" for a message box. A page or box
+// with nothing scripted for it is left with Escape and logged as
+// "unscripted".
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -93,7 +96,10 @@ private:
             }
         }
         Log(seen.join('|'));
+        Act(dialogId, window);
+    }
 
+    void Act(int dialogId, PageWindow& window) {
         const QString action = Next(QString::number(dialogId));
         if (action == "ok") {
             QTest::keyClick(&window, Qt::Key_Return);
@@ -103,10 +109,32 @@ private:
             // Leave the page waiting: the test ends the run from outside.
         } else if (action == "watch") {
             Watch(window);
+        } else if (action == "go") {
+            auto* timer = new QTimer(&window);
+            QObject::connect(timer, &QTimer::timeout, &window, [this, timer, dialogId, &window] {
+                if (QFile::remove("go")) {
+                    timer->stop();
+                    timer->deleteLater();
+                    Keystrokes(dialogId, window, 20);
+                }
+            });
+            timer->start(50);
         } else {
             Log(QString("unscripted %1").arg(dialogId));
             QTest::keyClick(&window, Qt::Key_Escape);
         }
+    }
+
+    void Keystrokes(int dialogId, PageWindow& window, int left) {
+        if (left == 0) {
+            Log("answered");
+            Act(dialogId, window);
+            return;
+        }
+        QTest::keyClick(&window, Qt::Key_Shift);
+        QTimer::singleShot(0, &window, [this, dialogId, &window, left] {
+            Keystrokes(dialogId, window, left - 1);
+        });
     }
 
     void Watch(PageWindow& window) {
