@@ -17,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // How long a job's request waits for a scheduler that neither takes nor
-// sends a byte: as long as libcups waits for a connection.
+// sends a byte: as long as connecting to it may take.
 constexpr milliseconds kJobSilenceLimit(kConnectTimeoutMs);
 constexpr milliseconds kJobWaitSlice(250);
 
@@ -38,8 +38,8 @@ public:
     }
 
 private:
-    static int KeepWaiting(http_t*, void* limit) {
-        return static_cast<SilenceLimit*>(limit)->KeepWaiting() ? 1 : 0;
+    static int KeepWaiting(http_t*, void* self) {
+        return static_cast<SilenceLimit*>(self)->KeepWaiting() ? 1 : 0;
     }
 
     bool KeepWaiting() {

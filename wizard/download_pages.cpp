@@ -34,6 +34,7 @@ bool DownloadPage::OnInitDialog() {
 }
 
 void DownloadPage::OnTimer() {
+    // One question at a time; the answer sets the timer again.
     SetTimer(0);
     AskDeliveryStatus();
 }
