@@ -44,6 +44,14 @@
 // calls SetTimer(0). A handler that blocks delays the next call; calls never
 // overlap. A back end without timers never calls OnTimer().
 //
+// Background work. DialogWindow::RunInBackground(work, done) runs work(stop)
+// on a thread of its own, so that a call that waits never holds up the
+// window, and then done() on the page's thread from the event loop, unless
+// the page has ended by then. One at a time: a further call first waits for
+// the last work to return. When the page's run ends, stop turns true and the
+// window waits for the work before it goes, so work must return soon after.
+// A back end without threads runs both at once.
+//
 // Quit request. PostQuitMessage() may be called at any time, also from
 // OnInitDialog. The run that next waits for input (the innermost run that is
 // still going) returns kEndFailed at once, without showing its page if it has
@@ -60,9 +68,11 @@
 // the page's handler runs, even after EndDialog) as the parent, and a null
 // caption means ApplicationName().
 //
-// Strings are UTF-8. Everything runs on one thread.
+// Strings are UTF-8. Everything but background work runs on one thread.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -179,6 +189,15 @@ public:
     // The page's timer (see the contract above); 0 stops it. Called through
     // DialogPage::SetTimer.
     virtual void SetTimer(int /*intervalMs*/) {}
+
+    // See the contract above. Nothing that `work` uses may belong to the
+    // page's thread alone.
+    virtual void RunInBackground(std::function<void(const std::atomic<bool>& stop)> work,
+                                 std::function<void()> done) {
+        const std::atomic<bool> never{false};
+        work(never);
+        done();
+    }
 };
 
 // A modal page: its layout id, its handlers and its data exchange.

@@ -1,16 +1,20 @@
 // The firmware transfer through a real (private) CUPS scheduler: peak memory
 // of SendImageFile, and its time beside `lp -o raw` sending the same file to
-// the same queue.
+// the same queue; and the program itself, from OK on the download-ready page
+// until the download page is shown, beside the same `lp`.
 //
-//   quillet_image_transfer_bench [--size-mib N] [--runs R]   (256 MiB, 5 runs)
+//   quillet_image_transfer_bench [--size-mib N] [--runs R]   (256 MiB, 9 runs)
 //
 // Each transfer runs in a process of its own, so that its peak resident size
 // (ru_maxrss from wait4) is its own. Times are from the start of that process
 // until it returns (the job is spooled) and until the emulated printer has
-// received the whole job. The two alternate which goes first from run to
-// run; the figures are medians. Exit status 1 when a transfer failed or the
-// wizard's peak exceeded the image size plus 16 MiB; 77 when cupsd is
-// missing.
+// received the whole job; for the program, from the moment its build for the
+// benchmark presses OK on the download-ready page until the download page
+// has been painted (offscreen unless QT_QPA_PLATFORM says otherwise). The
+// series take turns, `lp` going before the program in one run and after it
+// in the next; the figures are medians. Exit status 1 when a transfer failed
+// or SendImageFile's peak exceeded the image size plus 16 MiB; 77 when cupsd
+// is missing.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -81,23 +85,42 @@ struct Run {
     std::uint64_t peakBytes = 0;
 };
 
-Run RunAndWait(const std::vector<std::string>& argv, const PrivateCupsd& cupsd,
-               std::size_t jobsBefore) {
+// Runs `argv` in `folder` and waits for it and for the `jobs` it sends to
+// reach the emulated printer. A program that prints "ok <ns>" and "shown
+// <ns>" (the download page's build) is timed between the two instead of
+// from its start to its end.
+Run RunAndWait(const std::vector<std::string>& argv, const std::string& folder,
+               const PrivateCupsd& cupsd, std::size_t jobsBefore, std::size_t jobs) {
     Run run;
     std::vector<char*> args;
     for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
+    int out[2];
+    if (::pipe(out) != 0) {
+        return run;
+    }
     const auto start = Clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         // lp announces its request id; only the figures are wanted.
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::close(out[1]);
+        if (::chdir(folder.c_str()) != 0) {
+            ::_exit(126);
+        }
         ::execvp(args[0], args.data());
         ::_exit(127);
     }
+    ::close(out[1]);
+    std::string printed;
+    char buffer[256];
+    for (ssize_t got = 0; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        printed.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(out[0]);
     int status = 0;
     rusage usage{};
     if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) {
@@ -106,8 +129,18 @@ Run RunAndWait(const std::vector<std::string>& argv, const PrivateCupsd& cupsd,
     run.spoolSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     run.peakBytes = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-             cupsd.WaitForEmulatedJobs(jobsBefore + 1, std::chrono::minutes(5));
+             cupsd.WaitForEmulatedJobs(jobsBefore + jobs, std::chrono::minutes(5));
     run.printerSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+    long long ok = 0;
+    long long shown = 0;
+    const std::size_t okAt = printed.find("ok ");
+    const std::size_t shownAt = printed.find("shown ");
+    if (okAt != std::string::npos && shownAt != std::string::npos) {
+        ok = std::atoll(printed.c_str() + okAt + 3);
+        shown = std::atoll(printed.c_str() + shownAt + 6);
+        run.spoolSeconds = static_cast<double>(shown - ok) / 1e9;
+    }
     return run;
 }
 
@@ -135,6 +168,7 @@ double Median(std::vector<double> values) {
 struct Series {
     const char* name;
     std::vector<std::string> argv;
+    std::size_t jobs = 1;  // jobs per run
     std::vector<double> spooled;
     std::vector<double> atPrinter;
     std::uint64_t peakBytes = 0;
@@ -148,7 +182,7 @@ int main(int argc, char** argv) {
         return Transfer(argv[2], argv[3]);
     }
     std::uint64_t sizeMiB = 256;
-    int runs = 5;
+    int runs = 9;
     for (int i = 1; i < argc; i += 2) {
         if (i + 1 < argc && std::strcmp(argv[i], "--size-mib") == 0) {
             sizeMiB = std::strtoull(argv[i + 1], nullptr, 10);
@@ -179,26 +213,46 @@ int main(int argc, char** argv) {
     }
     const std::string queue = PrivateCupsd::kK7Queue;
 
-    Series wizard{"SendImageFile", {"/proc/self/exe", "--transfer", queue, image}, {}, {}};
+    // The program's folder: its configuration naming the image, and a
+    // registry file and state folder of its own. It runs without logind.
+    const std::string folder = cupsd.Folder().string();
+    std::ofstream(folder + "/quillet.txt", std::ios::binary)
+        << "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFile=" << image << "\r\n";
+    ::setenv("QUILLET_REGISTRY_DB", (folder + "/registry.db").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+
+    Series wizard{"SendImageFile", {"/proc/self/exe", "--transfer", queue, image}, 1, {}, {}};
     Series lp{"lp -o raw",
               {"lp", "-h", cupsd.Server(), "-d", queue, "-o", "raw", "-t", "My Document", image},
+              1,
               {},
               {}};
+    // The test page, the download-mode command and the image.
+    Series page{"download page", {QUILLET_DOWNLOAD_PROGRAM}, 3, {}, {}};
     std::size_t jobs = 0;
     for (int i = 0; i < runs; ++i) {
-        for (Series* series : i % 2 ? std::vector{&lp, &wizard} : std::vector{&wizard, &lp}) {
-            const Run run = RunAndWait(series->argv, cupsd, jobs++);
+        for (Series* series :
+             i % 2 ? std::vector{&page, &lp, &wizard} : std::vector{&wizard, &lp, &page}) {
+            const Run run = RunAndWait(series->argv, folder, cupsd, jobs, series->jobs);
+            jobs += series->jobs;
             series->ok = series->ok && run.ok;
             series->spooled.push_back(run.spoolSeconds);
             series->atPrinter.push_back(run.printerSeconds);
             series->peakBytes = std::max(series->peakBytes, run.peakBytes);
         }
     }
-    const auto received = cupsd.EmulatedJobs();
-    const bool allArrived =
-        received.size() == jobs && std::all_of(received.begin(), received.end(), [&](auto& job) {
-            return job.bytes == size && job.sha256 == received.front().sha256;
-        });
+    auto received = cupsd.EmulatedJobs();
+    // The program's commands are not the image.
+    std::erase_if(received, [](const auto& job) {
+        return job.kind == "test-page" || job.kind == "download-mode";
+    });
+    const bool allArrived = received.size() == static_cast<std::size_t>(3 * runs) &&
+                            std::all_of(received.begin(), received.end(), [&](auto& job) {
+                                return job.bytes == size && job.sha256 == received.front().sha256;
+                            });
 
     std::printf("image: %llu MiB through a private cupsd to the emulated K7, %d runs each\n",
                 static_cast<unsigned long long>(sizeMiB), runs);
@@ -209,6 +263,8 @@ int main(int argc, char** argv) {
                     Median(series->atPrinter), static_cast<double>(series->peakBytes) / kMiB,
                     series->ok ? "" : "  (FAILED)");
     }
+    std::printf("%-15s %12.3f  (OK on the download-ready page to the download page shown)%s\n",
+                page.name, Median(page.spooled), page.ok ? "" : "  (FAILED)");
     std::printf("ratio SendImageFile / lp at printer, run by run:");
     for (int i = 0; i < runs; ++i) {
         std::printf(" %.2f", wizard.atPrinter[i] / lp.atPrinter[i]);
@@ -216,11 +272,17 @@ int main(int argc, char** argv) {
     std::printf("\nratio SendImageFile / lp (medians): spooled %.2f, at printer %.2f\n",
                 Median(wizard.spooled) / Median(lp.spooled),
                 Median(wizard.atPrinter) / Median(lp.atPrinter));
+    std::printf("ratio download page shown / lp spooled, run by run:");
+    for (int i = 0; i < runs; ++i) {
+        std::printf(" %.2f", page.spooled[i] / lp.spooled[i]);
+    }
+    std::printf("\nratio download page shown / lp spooled (medians): %.2f\n",
+                Median(page.spooled) / Median(lp.spooled));
     const bool withinMemory = wizard.peakBytes <= size + kAllowedOverhead;
     std::printf("peak memory of SendImageFile: %.1f MiB, limit %.1f MiB: %s\n",
                 static_cast<double>(wizard.peakBytes) / kMiB,
                 static_cast<double>(size + kAllowedOverhead) / kMiB,
                 withinMemory ? "within" : "EXCEEDED");
     std::printf("all jobs arrived whole and identical: %s\n", allArrived ? "yes" : "NO");
-    return wizard.ok && lp.ok && withinMemory && allArrived ? 0 : 1;
+    return wizard.ok && lp.ok && page.ok && withinMemory && allArrived ? 0 : 1;
 }

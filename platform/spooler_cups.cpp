@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string_view>
 
 namespace quillet {
@@ -11,6 +12,56 @@ namespace quillet {
 namespace {
 
 constexpr int kConnectTimeoutMs = 30000;
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// How long a job's request waits for a scheduler that neither takes nor
+// sends a byte: as long as connecting to it may take.
+constexpr milliseconds kJobSilenceLimit(kConnectTimeoutMs);
+constexpr milliseconds kJobWaitSlice(250);
+
+// Decides, each time libcups has waited a slice for the scheduler in vain,
+// whether to wait on: not once `giveUp` is set, nor once the silence has
+// lasted `limit`.
+class SilenceLimit {
+public:
+    SilenceLimit(milliseconds slice, milliseconds limit) : slice_(slice), limit_(limit) {}
+    SilenceLimit(const SilenceLimit&) = delete;
+    SilenceLimit& operator=(const SilenceLimit&) = delete;
+
+    // Applies to every later wait on `http`, which must not outlive this.
+    void Watch(http_t* http, const std::atomic<bool>* giveUp) {
+        giveUp_ = giveUp;
+        lastCall_ = {};
+        httpSetTimeout(http, std::chrono::duration<double>(slice_).count(), KeepWaiting, this);
+    }
+
+private:
+    static int KeepWaiting(http_t*, void* self) {
+        return static_cast<SilenceLimit*>(self)->KeepWaiting() ? 1 : 0;
+    }
+
+    bool KeepWaiting() {
+        if (giveUp_ != nullptr && giveUp_->load()) {
+            return false;
+        }
+        // libcups asks once per silent slice; a longer gap since the last
+        // call means the connection moved in between.
+        const Clock::time_point now = Clock::now();
+        if (lastCall_ == Clock::time_point() || now - lastCall_ > 2 * slice_) {
+            silentSince_ = now - slice_;
+        }
+        lastCall_ = now;
+        return now - silentSince_ < limit_;
+    }
+
+    const milliseconds slice_;
+    const milliseconds limit_;
+    const std::atomic<bool>* giveUp_ = nullptr;
+    Clock::time_point silentSince_;
+    Clock::time_point lastCall_;
+};
 
 enum class JobState {
     None,     // no job started on this handle
@@ -94,8 +145,18 @@ struct CupsSpooler::OpenQueue {
     http_t* http = nullptr;
     int jobId = 0;
     JobState state = JobState::None;
+    SilenceLimit silence{kJobWaitSlice, kJobSilenceLimit};
+    const std::atomic<bool>* quit = nullptr;
 
     ~OpenQueue() { httpClose(http); }
+
+    bool Connect() {
+        http = ConnectToScheduler();
+        if (http != nullptr) {
+            silence.Watch(http, quit);
+        }
+        return http != nullptr;
+    }
 
     // Opens the job's one raw document, unless it is already open.
     bool StartDocument() {
@@ -113,9 +174,8 @@ struct CupsSpooler::OpenQueue {
     // completed, then cancels the job over a fresh connection.
     bool Cancel() {
         httpClose(http);
-        http = ConnectToScheduler();
         state = JobState::Aborted;
-        return http != nullptr && Succeeded(cupsCancelJob2(http, name.c_str(), jobId, 0));
+        return Connect() && Succeeded(cupsCancelJob2(http, name.c_str(), jobId, 0));
     }
 };
 
@@ -140,8 +200,8 @@ bool CupsSpooler::OpenPrinter(const std::string& printerName, PrinterHandle& han
     }
     auto queue = std::make_unique<OpenQueue>();
     queue->name = printerName;
-    queue->http = ConnectToScheduler();
-    if (queue->http == nullptr) {
+    queue->quit = quit_;
+    if (!queue->Connect()) {
         return false;
     }
 
@@ -347,7 +407,8 @@ std::vector<std::string> CupsSpooler::EnumLocalPrinters() {
 
 namespace {
 
-constexpr int kStatusTimeoutMs = 1000;
+constexpr milliseconds kStatusSilenceLimit(1000);
+constexpr milliseconds kStatusWaitSlice(100);
 
 JobStatus::State StateOf(int jobState) {
     using State = JobStatus::State;
@@ -395,17 +456,20 @@ bool ReportsProblem(ipp_attribute_t* reasons) {
 
 }  // namespace
 
-JobStatus CupsSpooler::LastJobStatus() {
+JobStatus CupsSpooler::LastJobStatus(const std::atomic<bool>& giveUp) {
     JobStatus status;
     if (lastJobId_ <= 0) {
         return status;
     }
+    // libcups keeps its callbacks per thread, and this may be a new one.
+    cupsSetPasswordCB2(NoPassword, nullptr);
     http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                kStatusTimeoutMs, nullptr);
+                                static_cast<int>(kStatusSilenceLimit.count()), nullptr);
     if (http == nullptr) {
         return status;
     }
-    httpSetTimeout(http, kStatusTimeoutMs / 1000.0, nullptr, nullptr);
+    SilenceLimit silence(kStatusWaitSlice, kStatusSilenceLimit);
+    silence.Watch(http, &giveUp);
 
     // The job: its state, its share sent, the last warning or error about it.
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);

@@ -29,6 +29,12 @@ namespace quillet {
 // end of the document the job is held or its queue is stopped.
 // Only the data type "RAW" is accepted. libcups never prompts for a password
 // on the terminal: a scheduler that wants one refuses the request instead.
+//
+// A job's requests wait for the scheduler in slices of a quarter second.
+// They fail once the flag given to EndWaitsOnQuit is set, or after 30
+// seconds in which the scheduler neither took nor sent a byte; the job is
+// then cancelled as after any failed write, over a fresh connection that
+// gives up as soon.
 class CupsSpooler : public Spooler {
 public:
     CupsSpooler();
@@ -52,12 +58,14 @@ public:
     // temporary queues the scheduler makes for them, are left out.
     std::vector<std::string> EnumLocalPrinters() override;
 
-    // Get-Job-Attributes and Get-Printer-Attributes, each bounded by a one
-    // second timeout. A printer problem is a printer-state-reason of
-    // severity warning or error, or a job-printer-state-message (the
-    // scheduler keeps the backend's warnings and errors there) that is still
-    // the printer's latest message.
-    JobStatus LastJobStatus() override;
+    // Get-Job-Attributes and Get-Printer-Attributes, on a connection of its
+    // own, each given up after a second of silence. A printer problem is a
+    // printer-state-reason of severity warning or error, or a
+    // job-printer-state-message (the scheduler keeps the backend's warnings
+    // and errors there) that is still the printer's latest message.
+    JobStatus LastJobStatus(const std::atomic<bool>& giveUp) override;
+
+    void EndWaitsOnQuit(const std::atomic<bool>& quit) override { quit_ = &quit; }
 
 private:
     struct OpenQueue;
@@ -70,6 +78,7 @@ private:
     PrinterHandle next_ = 1;
     std::string lastJobPrinter_;  // of the last ended job
     int lastJobId_ = 0;
+    const std::atomic<bool>* quit_ = nullptr;
 };
 
 }  // namespace quillet

@@ -48,6 +48,9 @@ Spooler* ModuleSpooler::Loaded() {
             reinterpret_cast<SpoolerModuleEntry>(::dlsym(module, kSpoolerModuleEntry));
         if (create != nullptr) {
             spooler_.reset(create());
+            if (quit_ != nullptr) {
+                spooler_->EndWaitsOnQuit(*quit_);
+            }
             break;
         }
         ::dlclose(module);
@@ -106,9 +109,18 @@ std::vector<std::string> ModuleSpooler::EnumLocalPrinters() {
     return spooler != nullptr ? spooler->EnumLocalPrinters() : std::vector<std::string>();
 }
 
-JobStatus ModuleSpooler::LastJobStatus() {
-    Spooler* spooler = Loaded();
-    return spooler != nullptr ? spooler->LastJobStatus() : JobStatus();
+JobStatus ModuleSpooler::LastJobStatus(const std::atomic<bool>& giveUp) {
+    // Only ever asked after a job, so the module is loaded by then and this
+    // thread never loads it.
+    Spooler* spooler = triedToLoad_ ? spooler_.get() : nullptr;
+    return spooler != nullptr ? spooler->LastJobStatus(giveUp) : JobStatus();
+}
+
+void ModuleSpooler::EndWaitsOnQuit(const std::atomic<bool>& quit) {
+    quit_ = &quit;
+    if (spooler_ != nullptr) {
+        spooler_->EndWaitsOnQuit(quit);
+    }
 }
 
 }  // namespace quillet

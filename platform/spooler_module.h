@@ -39,7 +39,9 @@ public:
     bool AbortPrinter(PrinterHandle handle) override;
     void ClosePrinter(PrinterHandle handle) override;
     std::vector<std::string> EnumLocalPrinters() override;
-    JobStatus LastJobStatus() override;
+    JobStatus LastJobStatus(const std::atomic<bool>& giveUp) override;
+    // Passed on to the module's spooler once it is loaded.
+    void EndWaitsOnQuit(const std::atomic<bool>& quit) override;
 
 private:
     // The module's spooler, loaded at the first call; nullptr when it cannot be.
@@ -48,6 +50,7 @@ private:
     std::string moduleFileName_;
     bool triedToLoad_ = false;
     std::unique_ptr<Spooler> spooler_;
+    const std::atomic<bool>* quit_ = nullptr;
 };
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 // Back ends: platform/spooler_cups.cpp (CUPS); tests/doubles (recording double).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ struct DocInfo {
 };
 
 class Spooler {
-  public:
+public:
     virtual ~Spooler() = default;
 
     // Opens the printer of that exact name. True and a handle when it exists and
@@ -62,9 +63,16 @@ class Spooler {
     virtual std::vector<std::string> EnumLocalPrinters() = 0;
 
     // The state of the last job that was ended on a handle that has since
-    // been closed. Asked from the event loop, so it returns within about a
-    // second. A spooler that cannot follow its jobs keeps this default.
-    virtual JobStatus LastJobStatus() { return {}; }
+    // been closed. Asked from a thread of its own, never while a job runs:
+    // it returns within about a second, and soon after `giveUp` turns true.
+    // A spooler that cannot follow its jobs keeps this default.
+    virtual JobStatus LastJobStatus(const std::atomic<bool>& /*giveUp*/) { return {}; }
+
+    // Every later wait of a job for the spooler ends soon after `quit` turns
+    // true, and the call waiting fails as when the spooler stops answering
+    // (a stalled spooler ends it too, after a long silence). The flag must
+    // outlive the spooler. A spooler that never waits ignores it.
+    virtual void EndWaitsOnQuit(const std::atomic<bool>& /*quit*/) {}
 };
 
 }  // namespace quillet

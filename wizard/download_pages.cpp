@@ -1,5 +1,7 @@
 #include "wizard/download_pages.h"
 
+#include <memory>
+
 #include "printer/delivery_status.h"
 
 namespace quillet {
@@ -26,24 +28,42 @@ bool DownloadPage::OnInitDialog() {
     LoadTexts();
     UpdateData(false);
     if (sent) {
-        SetTimer(kDeliveryPollMs);
-        OnTimer();
+        AskDeliveryStatus();
     }
     return true;
 }
 
 void DownloadPage::OnTimer() {
-    UpgradeApp& app = App();
-    const DeliveryLine line = DeliveryLineFor(app.Services().spooler.LastJobStatus());
-    if (line.final) {
-        SetTimer(0);
+    // One question at a time; the answer sets the timer again.
+    SetTimer(0);
+    AskDeliveryStatus();
+}
+
+void DownloadPage::AskDeliveryStatus() {
+    DialogWindow* window = Window();
+    if (window == nullptr) {
+        return;
+    }
+    Spooler& spooler = App().Services().spooler;
+    auto status = std::make_shared<JobStatus>();
+    window->RunInBackground(
+        [&spooler, status](const std::atomic<bool>& stop) {
+            *status = spooler.LastJobStatus(stop);
+        },
+        [this, status] { ShowDeliveryLine(*status); });
+}
+
+void DownloadPage::ShowDeliveryLine(const JobStatus& status) {
+    const DeliveryLine line = DeliveryLineFor(status);
+    if (!line.final) {
+        SetTimer(kDeliveryPollMs);
     }
     DialogWindow* window = Window();
     if (line.offset == 0 || window == nullptr) {
         return;
     }
     std::string text;
-    app.LoadText(text, line.offset);
+    App().LoadText(text, line.offset);
     window->SetDlgItemText(kDeliveryStatusId, FillArgument(text, line.argument));
 }
 

@@ -20,7 +20,9 @@ inline constexpr int kDeliveryPollMs = 1000;
 // Sends the firmware image while it opens. When that fails it posts a quit
 // request, so its run ends with -1 before it waits for input and the whole
 // chain unwinds. Otherwise its status line follows the image job at the
-// spooler until the job has ended.
+// spooler until the job has ended. The spooler is asked in the background,
+// so a silent one never holds up the page, and asked again only an interval
+// after it has answered.
 class DownloadPage : public WizardPage {
 public:
     static constexpr int kDialogId = 133;
@@ -30,6 +32,10 @@ public:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnTimer() override;
+
+private:
+    void AskDeliveryStatus();
+    void ShowDeliveryLine(const JobStatus& status);
 };
 
 // Writes the saved autorun value back as it opens, then lets the system sleep

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "platform/qt/page_window.h"
 
@@ -39,6 +41,9 @@ struct QtDialogFramework::Run {
 class QtDialogFramework::Window : public DialogWindow {
 public:
     Window(Run& run, PageWindow& window) : run_(run), window_(window) {}
+    ~Window() override { StopBackgroundWork(); }
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
 
     void SetWindowText(const std::string& text) override { window_.SetCaption(text); }
     std::string GetWindowText() const override { return window_.windowTitle().toStdString(); }
@@ -77,11 +82,45 @@ public:
             timer_->stop();
         }
     }
+    void RunInBackground(std::function<void(const std::atomic<bool>&)> work,
+                         std::function<void()> done) override {
+        if (worker_.joinable()) {
+            worker_.join();
+        }
+        // Posted to the page's window, so it runs on the window's thread and
+        // goes with the window; the window waits for the worker first.
+        auto finish = [this, done = std::move(done)] {
+            if (!run_.ended) {
+                done();
+            }
+        };
+        try {
+            worker_ = std::thread([this, work, finish] {
+                work(stop_);
+                QMetaObject::invokeMethod(&window_, finish, Qt::QueuedConnection);
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had (the process limit): wait here instead.
+            work(stop_);
+            finish();
+        }
+    }
+
+    // Before the window goes: the work still running gives up, and its
+    // answer is dropped.
+    void StopBackgroundWork() {
+        stop_ = true;
+        if (worker_.joinable()) {
+            worker_.join();
+        }
+    }
 
 private:
     Run& run_;
     PageWindow& window_;
     QTimer* timer_ = nullptr;
+    std::thread worker_;
+    std::atomic<bool> stop_{false};
 };
 
 QtDialogFramework::QtDialogFramework() : context_(std::make_unique<QObject>()) {}
@@ -148,6 +187,7 @@ int QtDialogFramework::DoModal(DialogPage& page) {
         run.loop = nullptr;
     }
 
+    window.StopBackgroundWork();
     AttachWindow(page, nullptr);
     runs_.pop_back();
     pageWindow.reset();

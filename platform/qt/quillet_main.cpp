@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
     // of their own, through a registry object of their own.
     quillet::SqliteRegistry rescueRegistry(registryPath);
     quillet::QuitOnSignals quitOnSignals(framework, recoveryRecord, rescueRegistry);
+    // No event loop runs while a job is spooled; a signal must end its waits.
+    spooler.EndWaitsOnQuit(quillet::QuitOnSignals::QuitRequested());
     const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);
     if (!packageStart.ChooseIfAsked(framework)) {
         return 0;

@@ -25,7 +25,9 @@ namespace {
 int quitPipe[2] = {-1, -1};
 int rescuePipe[2] = {-1, -1};
 std::atomic<int> signalsSeen{0};
+std::atomic<bool> quitRequested{false};
 static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 // What the rescue and the exit step write the value back from.
 std::atomic<RecoveryRecord*> rescueRecord{nullptr};
@@ -47,6 +49,7 @@ void OnQuitSignal(int signalNumber) {
     const int savedErrno = errno;
     const char byte = static_cast<char>(signalNumber);
     const bool first = signalsSeen.fetch_add(1) == 0;
+    quitRequested = true;
     [[maybe_unused]] ssize_t written = ::write(first ? quitPipe[1] : rescuePipe[1], &byte, 1);
     errno = savedErrno;
     if (!first) {
@@ -99,6 +102,10 @@ void RestoreAtExit() {
 }
 
 }  // namespace
+
+const std::atomic<bool>& QuitOnSignals::QuitRequested() {
+    return quitRequested;
+}
 
 QuitOnSignals::QuitOnSignals(DialogFramework& framework)
     : QuitOnSignals(framework, nullptr, nullptr) {}
@@ -168,6 +175,7 @@ QuitOnSignals::~QuitOnSignals() {
         *end = -1;
     }
     signalsSeen = 0;
+    quitRequested = false;
 }
 
 }  // namespace quillet

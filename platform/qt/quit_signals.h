@@ -5,6 +5,7 @@
 // process so when the display connection breaks) writes it back too.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -31,6 +32,10 @@ public:
 
     // False when the handlers could not be installed.
     bool Installed() const { return installed_; }
+
+    // Set by the handler itself at the first signal, before any event loop
+    // has seen it: for waits that keep the event loop from running.
+    static const std::atomic<bool>& QuitRequested();
 
 private:
     QuitOnSignals(DialogFramework& framework, RecoveryRecord* record, Registry* registry);

@@ -106,15 +106,30 @@ constexpr const char* kAutoRunOff = "4 00000000\n";
 struct EndCase {
     const char* name;
     const char* before;  // shell run before the program starts
-    const char* end;     // shell that ends the program while page 129 waits
+    std::string end;     // shell that ends the program once page 129 has shown
     bool orderly;        // the program ends by itself with status 0
-    const char* script = kUpToTestPrint;
+    std::string script = kUpToTestPrint;
+    std::vector<std::string> jobs = {};  // what the printer received
+    friend void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 };
+
+// A scheduler that stops answering ($cupsd is its pid), for the shell of an
+// end: the program must still answer, and a SIGTERM must end it. Both are
+// given five seconds; a program that misses either is killed, which the
+// checks of an orderly end report.
+std::string AnsweredWithinFiveSeconds() {
+    return "n=0; until grep -qx answered quillet-user.log || [ $n -ge 50 ]; do sleep 0.1; "
+           "n=$((n+1)); done; grep -qx answered quillet-user.log || kill -KILL $pid; ";
+}
+const std::string kTermWithinFiveSeconds =
+    "kill -TERM $pid; n=0; while grep -qs '^State:[^Z]*$' /proc/$pid/status && [ $n -lt 50 ]; "
+    "do sleep 0.1; n=$((n+1)); done; kill -KILL $pid 2>/dev/null; kill -CONT $cupsd";
 
 class EveryEndTest : public EndToEndTest, public ::testing::WithParamInterface<EndCase> {};
 
 TEST_P(EveryEndTest, WritesTheSavedValueBackAndRemovesTheRecord) {
     const EndCase& c = GetParam();
+    ASSERT_EQ(::setenv("cupsd", std::to_string(cupsd_.SchedulerPid()).c_str(), 1), 0);
     const auto log =
         RunProgram("File=firmware.bin", c.script,
                    c.before + InBackground(AwaitThen("quillet-user.log", "page 129", c.end)));
@@ -125,7 +140,7 @@ TEST_P(EveryEndTest, WritesTheSavedValueBackAndRemovesTheRecord) {
     }
     EXPECT_EQ(AutoRun(), kAutoRunOn) << result_.err;
     EXPECT_EQ(Record(), std::nullopt);
-    EXPECT_TRUE(JobKinds().empty());
+    EXPECT_EQ(JobKinds(), c.jobs);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -149,7 +164,25 @@ INSTANTIATE_TEST_SUITE_P(
                 "Xvfb -displayfd 3 -nolisten tcp 3>display 2>/dev/null & xvfb=$!; n=0; "
                 "until [ -s display ] || [ $n -ge 100 ]; do sleep 0.1; n=$((n+1)); done; "
                 "export DISPLAY=:$(cat display) QT_QPA_PLATFORM=xcb; ",
-                "kill $xvfb", false}),
+                "kill $xvfb", false},
+        // The scheduler stops as the image is to go out: the transfer gives
+        // up at the signal, and the pages unwind as after a failed one.
+        EndCase{"SchedulerStoppedDuringTheTransfer",
+                "",
+                AwaitThen("quillet-user.log", "page 132", "kill -STOP $cupsd; touch go") +
+                    AnsweredWithinFiveSeconds() + "sleep 1; " + kTermWithinFiveSeconds,
+                true,
+                "140 ok\n102 ok\n129 ok\n130 ok\n132 go\n132 ok\n",
+                {"test-page", "download-mode"}},
+        // It stops while the status line follows the image job, which a
+        // closed port as the queue's device keeps unfinished.
+        EndCase{"SchedulerStoppedOnTheDownloadPage",
+                "lpadmin -p Tarvane_Nimbrel_K7 -v socket://127.0.0.1:9 && ",
+                AwaitThen("quillet-user.log", "page 133",
+                          "sleep 1; kill -STOP $cupsd; sleep 2; touch go") +
+                    AnsweredWithinFiveSeconds() + kTermWithinFiveSeconds +
+                    "; cancel -a Tarvane_Nimbrel_K7",
+                true, "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 go\n133 hold\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A run leaves its record and the value at 0 in the store it used; the next

@@ -7,9 +7,11 @@
 // nothing, so the page waits until something outside ends the run), watch
 // (hold, and log each new text of the page's status lines as
 // "status <id>|<text>", the n-th with a screenshot "status-<n>.png" of the
-// page), wait (hold until the file "quillet-user.go" appears, then ok);
-// "box ok" for a message box; "file cancel" or "file <path>" for the
-// file dialog. A page or box with nothing scripted for
+// page), wait (hold until the test makes a file "quillet-user.go", then ok),
+// go (once the test has made a file "go": twenty keystrokes, each delivered
+// from the event loop as a window system's are, then "answered" and the
+// page's next action); "box ok" for a message box; "file cancel" or
+// "file <path>" for the file dialog. A page or box with nothing scripted for
 // it is left with Escape and logged as "unscripted".
 #include <QApplication>
 #include <QDir>
@@ -97,7 +99,24 @@ private:
             }
         }
         Log(seen.join('|'));
+        Act(dialogId, window);
+    }
 
+    // Polls for the file the test makes, removes it and then acts.
+    template <typename Action>
+    static void WhenFileAppears(PageWindow& window, const char* file, Action action) {
+        auto* timer = new QTimer(&window);
+        QObject::connect(timer, &QTimer::timeout, &window, [timer, file, action] {
+            if (QFile::remove(file)) {
+                timer->stop();
+                timer->deleteLater();
+                action();
+            }
+        });
+        timer->start(50);
+    }
+
+    void Act(int dialogId, PageWindow& window) {
         const QString action = Next(QString::number(dialogId));
         if (action == "ok") {
             QTest::keyClick(&window, Qt::Key_Return);
@@ -108,18 +127,27 @@ private:
         } else if (action == "watch") {
             Watch(window);
         } else if (action == "wait") {
-            auto* timer = new QTimer(&window);
-            QObject::connect(timer, &QTimer::timeout, &window, [timer, &window] {
-                if (QFile::exists("quillet-user.go")) {
-                    timer->stop();
-                    QTest::keyClick(&window, Qt::Key_Return);
-                }
-            });
-            timer->start(50);
+            WhenFileAppears(window, "quillet-user.go",
+                            [&window] { QTest::keyClick(&window, Qt::Key_Return); });
+        } else if (action == "go") {
+            WhenFileAppears(window, "go",
+                            [this, dialogId, &window] { Keystrokes(dialogId, window, 20); });
         } else {
             Log(QString("unscripted %1").arg(dialogId));
             QTest::keyClick(&window, Qt::Key_Escape);
         }
+    }
+
+    void Keystrokes(int dialogId, PageWindow& window, int left) {
+        if (left == 0) {
+            Log("answered");
+            Act(dialogId, window);
+            return;
+        }
+        QTest::keyClick(&window, Qt::Key_Shift);
+        QTimer::singleShot(0, &window, [this, dialogId, &window, left] {
+            Keystrokes(dialogId, window, left - 1);
+        });
     }
 
     void Watch(PageWindow& window) {
