@@ -8,7 +8,7 @@ packages="build-essential cmake ninja-build ccache pkg-config
   libcups2-dev cups cups-daemon cups-client
   libsqlite3-dev sqlite3
   clang libclang-rt-14-dev
-  dbus-daemon python3-gi
+  libsystemd-dev dbus-daemon python3-gi
   xvfb xauth fonts-dejavu-core
   dpkg-dev file lintian adduser qt6-qpa-plugins xdotool"
 
