@@ -65,6 +65,10 @@ class Spooler {
     // been closed. Asked from the event loop, so it returns within about a
     // second. A spooler that cannot follow its jobs keeps this default.
     virtual JobStatus LastJobStatus() { return {}; }
+
+    // False when there is no back end behind this spooler at all, so that it
+    // can never list or reach a printer, whatever is installed.
+    virtual bool HasBackEnd() { return true; }
 };
 
 }  // namespace quillet
