@@ -223,6 +223,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 ok\n",
                     "exec \"$0\"",
                     {"test-page", "download-mode", "firmware"},
+                    {}},
+        // At the user's process limit no thread can start: the run does without.
+        NextRunCase{"FullUpgradeAtTheProcessLimit",
+                    "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 ok\n",
+                    "ulimit -p 1 && exec \"$0\"",
+                    {"test-page", "download-mode", "firmware"},
                     {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
