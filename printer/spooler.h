@@ -28,7 +28,7 @@ struct DocInfo {
 };
 
 class Spooler {
-  public:
+public:
     virtual ~Spooler() = default;
 
     // Opens the printer of that exact name. True and a handle when it exists and
