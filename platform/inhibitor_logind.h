@@ -16,7 +16,8 @@ public:
     LogindInhibitor(const LogindInhibitor&) = delete;
     LogindInhibitor& operator=(const LogindInhibitor&) = delete;
 
-    // Waits at most kTimeoutMs for logind.
+    // Gives up after kTimeoutMs, connecting to the bus included, and then goes
+    // on without the lock.
     void Acquire() override;
     void Release() override;
 

@@ -1,9 +1,16 @@
 #include "platform/spooler_module.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <utility>
+
+#include "platform/module_file.h"
 
 namespace quillet {
 
@@ -21,6 +28,83 @@ std::string ExecutableFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+    ~Descriptor() {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return descriptor_; }
+
+private:
+    int descriptor_;
+};
+
+// Loads the module at `path` once its file has passed the checks, and returns
+// its entry; nullptr, and why in `reason`, when it cannot be used.
+SpoolerModuleEntry LoadModule(const std::string& path, std::string& reason) {
+    // Not blocking, so that a FIFO in its place cannot hold the page up.
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat status = {};
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0) {
+        reason = std::strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = "not a regular file";
+        return nullptr;
+    }
+    std::string start(kModuleStartBytes, '\0');
+    std::size_t got = 0;
+    while (got < start.size()) {
+        const ssize_t read =
+            ::pread(file.get(), start.data() + got, start.size() - got, static_cast<off_t>(got));
+        if (read < 0 && errno == EINTR) {
+            continue;
+        }
+        if (read < 0) {
+            reason = std::strerror(errno);
+            return nullptr;
+        }
+        if (read == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(read);
+    }
+    start.resize(got);
+    reason = ModuleFileProblem(start, static_cast<std::uint64_t>(status.st_size));
+    if (!reason.empty()) {
+        return nullptr;
+    }
+
+    // Through the descriptor: the file that was checked, even if the path
+    // has been given another file since (a package upgrade under way).
+    const std::string checked = "/proc/self/fd/" + std::to_string(file.get());
+    void* module = ::dlopen(checked.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* error = ::dlerror();
+        reason = error != nullptr ? error : "cannot be loaded";
+        return nullptr;
+    }
+    const auto* abi = static_cast<const std::uint32_t*>(::dlsym(module, kSpoolerModuleAbiSymbol));
+    const auto create = reinterpret_cast<SpoolerModuleEntry>(::dlsym(module, kSpoolerModuleEntry));
+    if (abi == nullptr || create == nullptr) {
+        reason = "not a Quillet spooler module";
+    } else if (*abi != kSpoolerModuleAbi) {
+        reason = "made for version " + std::to_string(*abi) +
+                 " of the spooler interface; this program uses version " +
+                 std::to_string(kSpoolerModuleAbi);
+    } else {
+        return create;
+    }
+    ::dlclose(module);
+    return nullptr;
+}
+
 }  // namespace
 
 ModuleSpooler::ModuleSpooler(std::string moduleFileName)
@@ -33,29 +117,32 @@ Spooler* ModuleSpooler::Loaded() {
         return spooler_.get();
     }
     triedToLoad_ = true;
-    const std::string folder = ExecutableFolder();
-    if (folder.empty()) {
-        return nullptr;
-    }
     // Full paths only: the library search path never supplies the back end.
-    for (const std::string& path :
-         {folder + moduleFileName_, folder + "../lib/quillet/" + moduleFileName_}) {
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            continue;
-        }
-        const auto create =
-            reinterpret_cast<SpoolerModuleEntry>(::dlsym(module, kSpoolerModuleEntry));
-        if (create != nullptr) {
+    const std::string folder = ExecutableFolder();
+    std::vector<std::string> candidates;
+    if (!folder.empty()) {
+        candidates = {folder + moduleFileName_, folder + "../lib/quillet/" + moduleFileName_};
+    }
+    std::string reasons = folder.empty() ? "\n  the program's own folder cannot be found" : "";
+    for (const std::string& path : candidates) {
+        std::string reason;
+        if (const SpoolerModuleEntry create = LoadModule(path, reason)) {
             spooler_.reset(create());
             if (quit_ != nullptr) {
                 spooler_->EndWaitsOnQuit(*quit_);
             }
-            break;
+            return spooler_.get();
         }
-        ::dlclose(module);
+        reasons += "\n  " + path + ": " + reason;
     }
-    return spooler_.get();
+    std::fprintf(stderr,
+                 "quillet: no printer can be listed, since no print spooler module loads:%s\n",
+                 reasons.c_str());
+    return nullptr;
+}
+
+bool ModuleSpooler::HasBackEnd() {
+    return Loaded() != nullptr;
 }
 
 bool ModuleSpooler::OpenPrinter(const std::string& printerName, PrinterHandle& handle) {

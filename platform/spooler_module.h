@@ -3,6 +3,7 @@
 // to the first page.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,10 +17,18 @@ namespace quillet {
 inline constexpr const char* kSpoolerModuleEntry = "quillet_create_spooler";
 using SpoolerModuleEntry = Spooler* (*)();
 
+// And a std::uint32_t under this name: the version of what the program and the
+// module share, Spooler and its types (printer/spooler.h) and the entry. Raise
+// it with any change to them; a module of another version is not loaded.
+inline constexpr const char* kSpoolerModuleAbiSymbol = "quillet_spooler_abi";
+inline constexpr std::uint32_t kSpoolerModuleAbi = 1;
+
 // Loads the module at the first call of any method: the file of that name
 // next to the executable, else in ../lib/quillet/ relative to it
-// (/usr/lib/quillet/ beside /usr/bin/quillet). When neither loads, every call
-// fails as with a spooler that cannot be reached: no printers, no open.
+// (/usr/lib/quillet/ beside /usr/bin/quillet). A file is loaded only when it
+// lies whole on disk and its version is the program's. When neither loads,
+// the reasons go to stderr, HasBackEnd() is false and every call fails as with
+// a spooler that cannot be reached: no printers, no open.
 class ModuleSpooler : public Spooler {
 public:
     explicit ModuleSpooler(std::string moduleFileName);
@@ -42,6 +51,7 @@ public:
     JobStatus LastJobStatus(const std::atomic<bool>& giveUp) override;
     // Passed on to the module's spooler once it is loaded.
     void EndWaitsOnQuit(const std::atomic<bool>& quit) override;
+    bool HasBackEnd() override;
 
 private:
     // The module's spooler, loaded at the first call; nullptr when it cannot be.

@@ -73,6 +73,10 @@ public:
     // (a stalled spooler ends it too, after a long silence). The flag must
     // outlive the spooler. A spooler that never waits ignores it.
     virtual void EndWaitsOnQuit(const std::atomic<bool>& /*quit*/) {}
+
+    // False when there is no back end behind this spooler at all, so that it
+    // can never list or reach a printer, whatever is installed.
+    virtual bool HasBackEnd() { return true; }
 };
 
 }  // namespace quillet

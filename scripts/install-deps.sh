@@ -10,7 +10,7 @@ packages="${*:-}"
   libcups2-dev cups cups-daemon cups-client
   libsqlite3-dev sqlite3
   clang libclang-rt-14-dev
-  dbus-daemon python3-gi
+  libsystemd-dev dbus-daemon python3-gi
   xvfb xauth fonts-dejavu-core
   dpkg-dev file lintian adduser qt6-qpa-plugins xdotool
   desktop-file-utils appstream libglib2.0-bin shared-mime-info"

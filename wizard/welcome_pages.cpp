@@ -22,6 +22,9 @@ bool SelectPrinterPage::OnInitDialog() {
     SetCaptionToTargetPrinter();
     FillList();
     LoadTexts();
+    if (!App().Services().spooler.HasBackEnd()) {
+        LoadFieldText(kFieldIdBase + 12, kTextPrintersCannotBeListed);
+    }
     UpdateData(false);
     return true;
 }

@@ -10,6 +10,10 @@ namespace quillet {
 inline constexpr int kCommandInstallDriver = 1017;
 inline constexpr int kCommandRefreshPrinters = 1018;
 
+// Shown in place of the advice to install the printer driver (offset 12) when
+// the spooler has no back end, which no driver would bring.
+inline constexpr int kTextPrintersCannotBeListed = 71;
+
 class WelcomePage : public WizardPage {
 public:
     static constexpr int kDialogId = 140;

@@ -57,6 +57,14 @@ void WizardPage::LoadTexts() {
     }
 }
 
+void WizardPage::LoadFieldText(int fieldId, int offset) {
+    for (std::size_t i = 0; i < fieldIds_.size(); ++i) {
+        if (fieldIds_[i] == fieldId) {
+            App().LoadText(texts_[i], offset);
+        }
+    }
+}
+
 void WizardPage::ShowError(int offset) {
     UpgradeApp& app = App();
     app.LoadText(app.MessageText, offset);

@@ -48,6 +48,8 @@ protected:
     void AppendAboutEntry();
     void SetCaptionToTargetPrinter();
     void LoadTexts();
+    // Shows the text of `offset` in field `fieldId` instead of its own.
+    void LoadFieldText(int fieldId, int offset);
 
     // Shows the catalogue text of `offset` in a box owned by this page, with
     // the application's name as caption; returns when the user has closed it.

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <system_error>
 
 #include "app/dialog_framework.h"
 #include "app/recovery_record.h"
@@ -27,6 +28,9 @@ int rescuePipe[2] = {-1, -1};
 std::atomic<int> signalsSeen{0};
 std::atomic<bool> quitRequested{false};
 static_assert(std::atomic<int>::is_always_lock_free);
+// Without the rescue thread (no thread could be started), every signal is a
+// quit request, and the process ends once the pages have unwound.
+std::atomic<bool> rescueRunning{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 // What the rescue and the exit step write the value back from.
@@ -48,7 +52,7 @@ sigset_t QuitSignalSet() {
 void OnQuitSignal(int signalNumber) {
     const int savedErrno = errno;
     const char byte = static_cast<char>(signalNumber);
-    const bool first = signalsSeen.fetch_add(1) == 0;
+    const bool first = signalsSeen.fetch_add(1) == 0 || !rescueRunning;
     quitRequested = true;
     [[maybe_unused]] ssize_t written = ::write(first ? quitPipe[1] : rescuePipe[1], &byte, 1);
     errno = savedErrno;
@@ -140,7 +144,12 @@ QuitOnSignals::QuitOnSignals(DialogFramework& framework, RecoveryRecord* record,
     const sigset_t quitSignals = QuitSignalSet();
     sigset_t mask;
     ::pthread_sigmask(SIG_BLOCK, &quitSignals, &mask);
-    rescue_ = std::thread(Rescue);
+    try {
+        rescue_ = std::thread(Rescue);
+        rescueRunning = true;
+    } catch (const std::system_error&) {
+        // The user's process limit is reached: run without the rescue.
+    }
     ::pthread_sigmask(SIG_SETMASK, &mask, nullptr);
 
     struct sigaction action = {};
@@ -164,9 +173,12 @@ QuitOnSignals::~QuitOnSignals() {
         ::sigaction(kQuitSignals[i], &previous[i], nullptr);
     }
     // A rescue under way ends the process before the join returns.
-    const char stop = 0;
-    [[maybe_unused]] ssize_t written = ::write(rescuePipe[1], &stop, 1);
-    rescue_.join();
+    if (rescue_.joinable()) {
+        const char stop = 0;
+        [[maybe_unused]] ssize_t written = ::write(rescuePipe[1], &stop, 1);
+        rescue_.join();
+        rescueRunning = false;
+    }
     rescueRecord = nullptr;
     rescueRegistry = nullptr;
     notifier_.reset();

@@ -98,6 +98,41 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableImageCase{"HeldOpenByAWriter", "File=firmware.bin", "exec 3>>firmware.bin"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A copy of the program whose spooler module is missing or cut short lists no
+// printer, says why it cannot on the printer page instead of sending the user
+// to install the driver, and names the file on stderr.
+struct ModuleCase {
+    const char* name;
+    const char* prepare;  // shell run in the folder, where the copy runs
+    const char* reason;   // on stderr
+    friend void PrintTo(const ModuleCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SpoolerModuleTest : public EndToEndTest, public ::testing::WithParamInterface<ModuleCase> {};
+
+TEST_P(SpoolerModuleTest, PrinterPageSaysPrintersCannotBeListed) {
+    const auto log = RunProgram(
+        "File=firmware.bin", "140 ok\n102 cancel\n",
+        std::string("cp \"$0\" quillet && ") + GetParam().prepare + " && exec ./quillet");
+    EXPECT_EQ(result_.exitStatus, 0) << result_.err;
+    const MessageCatalog& catalog = MessageCatalog::Builtin();
+    EXPECT_EQ(LinesStartingWith(log, "page 102"),
+              std::vector<std::string>{"page 102|Tarvane Nimbrel K7|" + catalog.Load(1011) + "|" +
+                                       catalog.Load(1071)});
+    EXPECT_NE(result_.err.find(GetParam().reason), std::string::npos) << result_.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modules, SpoolerModuleTest,
+    ::testing::Values(
+        ModuleCase{"Missing", ":", "/libquillet-spooler-cups.so: No such file or directory"},
+        // Into its code: the loader would map the rest past the end of the file.
+        ModuleCase{
+            "CutShort",
+            "head -c 12288 \"${0%/*}/libquillet-spooler-cups.so\" >libquillet-spooler-cups.so",
+            "/libquillet-spooler-cups.so: cut short"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Every end, orderly or abrupt, writes the saved value back and removes the
 // recovery record in the state folder.
 constexpr const char* kUpToTestPrint = "140 ok\n102 ok\n129 hold\n";
@@ -313,7 +348,13 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     {kConfigUnreadable}},
         NextRunCase{
-            "SecondArgument", "box ok\n", "exec \"$0\" \"$1\" -reverse", {}, {kConfigUnreadable}}),
+            "SecondArgument", "box ok\n", "exec \"$0\" \"$1\" -reverse", {}, {kConfigUnreadable}},
+        // At the user's process limit no thread can start: the run does without.
+        NextRunCase{"FullUpgradeAtTheProcessLimit",
+                    "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n137 ok\n",
+                    "ulimit -p 1 && exec \"$0\"",
+                    {"test-page", "download-mode", "firmware"},
+                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The applications menu's start asks for the package's quillet.txt, then runs

@@ -81,6 +81,7 @@ struct GuardCase {
     std::string script;
     std::string end;                 // steps that end the program; empty: it ends by itself
     std::vector<std::string> calls;  // recorded after "ready"
+    const char* before = "";         // shell run before the program starts
     friend void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -118,7 +119,8 @@ std::string TermOnce(const std::string& file, const std::string& text) {
 
 TEST_P(GuardTest, InhibitorIsHeldExactlyWhileThePrinterIsInDownloadMode) {
     const GuardCase& c = GetParam();
-    RunProgram(c.image, c.script, c.end.empty() ? "exec \"$0\"" : InBackground(c.end));
+    RunProgram(c.image, c.script,
+               c.before + (c.end.empty() ? std::string("exec \"$0\"") : InBackground(c.end)));
     EXPECT_EQ(result_.exitStatus, 0) << result_.err;
     EXPECT_EQ(logind_.Calls(c.calls.size()), c.calls);
 }
@@ -148,7 +150,21 @@ INSTANTIATE_TEST_SUITE_P(
                   "File=firmware.bin",
                   "140 ok\n102 ok\n129 ok\n130 cancel\n",
                   "",
-                  {}}),
+                  {}},
+        // A bus that takes the connection and never answers: the waiting
+        // page's OK goes on within seconds, without the lock.
+        GuardCase{
+            "SilentBusGoesOnWithoutTheLock",
+            "File=firmware.bin",
+            kLead + "132 ok\n133 ok\n137 ok\n",
+            AwaitThen("quillet-user.log", "page 130", "t=$(date +%s)") +
+                AwaitThen("quillet-user.log", "page 132",
+                          "[ $(($(date +%s) - t)) -le 3 ] && echo on time >>\"$LOGIND_RECORD\""),
+            {"on time"},
+            "python3 -c 'import socket; s = socket.socket(socket.AF_UNIX); s.bind(\"silent\"); "
+            "s.listen(); c = s.accept()[0]\nwhile c.recv(99): pass' & "
+            "n=0; until [ -S silent ] || [ $n -ge 500 ]; do sleep 0.01; n=$((n+1)); done; "
+            "export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$PWD/silent; "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- The download page's status line, through the scheduler -----------------
