@@ -47,6 +47,7 @@ int UpgradeApp::ExitInstance() {
     if (AutoRunChanged != 0) {
         WriteSavedAutoRunBack();
     }
+    image_.Release();
     services_.inhibitor.Release();
     return 0;
 }

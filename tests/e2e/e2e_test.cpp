@@ -95,6 +95,40 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableImageCase{"HeldOpenByAWriter", "File=firmware.bin", "exec 3>>firmware.bin"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The image is read whole before the download-mode command: whatever becomes
+// of the file while the download-ready page waits, the printer gets the
+// bytes that were checked.
+struct BoundImageCase {
+    const char* name;
+    const char* change;  // shell run in the folder while page 132 waits
+    friend void PrintTo(const BoundImageCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class BoundImageTest : public EndToEndTest, public ::testing::WithParamInterface<BoundImageCase> {};
+
+TEST_P(BoundImageTest, PrinterGetsTheCheckedBytes) {
+    const auto log = RunProgram(
+        "File=firmware.bin", "140 ok\n102 ok\n129 ok\n130 ok\n132 await\n133 ok\n137 ok\n",
+        InBackground(AwaitThen("quillet-user.log", "page 132", GetParam().change) + "touch go; "));
+    ASSERT_EQ(result_.exitStatus, 0) << result_.err;
+    EXPECT_TRUE(LinesStartingWith(log, "box").empty());
+    EXPECT_EQ(LinesStartingWith(log, "page 137|").size(), 1u);
+
+    EXPECT_EQ(JobKinds(), (std::vector<std::string>{"test-page", "download-mode", "firmware"}));
+    const auto jobs = cupsd_.EmulatedJobs();
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[2].sha256, Sha256::Of(firmware_.data(), firmware_.size()));
+    EXPECT_EQ(AutoRun(), kAutoRunOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, BoundImageTest,
+    ::testing::Values(
+        BoundImageCase{"Replaced", "head -c 4096 /dev/urandom >new && mv new firmware.bin"},
+        BoundImageCase{"OverwrittenInPlace", "head -c 4096 /dev/urandom >firmware.bin"},
+        BoundImageCase{"Removed", "rm firmware.bin"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Every end, orderly or abrupt, writes the saved value back and removes the
 // recovery record in the state folder.
 constexpr const char* kUpToTestPrint = "140 ok\n102 ok\n129 hold\n";

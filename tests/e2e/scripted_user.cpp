@@ -7,8 +7,9 @@
 // nothing, so the page waits until something outside ends the run), watch
 // (hold, and log each new text of the page's status lines as
 // "status <id>|<text>", the n-th with a screenshot "status-<n>.png" of the
-// page); "box ok" for a message box. A page or box with nothing scripted for
-// it is left with Escape and logged as "unscripted".
+// page), await (OK once a file "go" appears in the folder, so that the test
+// can act while the page waits); "box ok" for a message box. A page or box
+// with nothing scripted for it is left with Escape and logged as "unscripted".
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -103,6 +104,15 @@ private:
             // Leave the page waiting: the test ends the run from outside.
         } else if (action == "watch") {
             Watch(window);
+        } else if (action == "await") {
+            auto* timer = new QTimer(&window);
+            QObject::connect(timer, &QTimer::timeout, &window, [timer, &window] {
+                if (QFile::exists("go")) {
+                    timer->stop();
+                    QTest::keyClick(&window, Qt::Key_Return);
+                }
+            });
+            timer->start(50);
         } else {
             Log(QString("unscripted %1").arg(dialogId));
             QTest::keyClick(&window, Qt::Key_Escape);
