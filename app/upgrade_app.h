@@ -14,6 +14,7 @@
 #include "app/user_language.h"
 #include "config/config_file.h"
 #include "printer/image_block.h"
+#include "printer/image_checksum.h"
 #include "printer/image_file.h"
 #include "printer/registry.h"
 #include "printer/spooler.h"
@@ -37,6 +38,8 @@ struct PlatformServices {
     RecoveryRecord& recoveryRecord = NoRecoveryRecord();
     // Held while the printer is in download mode; none unless a back end is given.
     Inhibitor& inhibitor = NoInhibitor();
+    // The maker's checksum beside the image; none is found unless a back end is given.
+    ImageChecksums& imageChecksums = NoImageChecksums();
 };
 
 // What start-up runs once the platform and the configuration have been
@@ -96,7 +99,8 @@ public:
     int SendImageFile(const std::string& printerName, const std::string& path);
 
     // Reads the whole file into the image block that SendImageFile will send:
-    // 1 when it opens, holds 1 byte to 4 GiB - 1 and reads whole, 0 otherwise.
+    // 1 when it opens, holds 1 byte to 4 GiB - 1, reads whole and, where
+    // "<path>.sha256" exists, matches the digest that file gives; 0 otherwise.
     // The block is held until it is sent or shutdown runs, so that changes to
     // the file after the check never reach the printer.
     int CheckImageFile(const std::string& path);

@@ -49,6 +49,25 @@ private:
     std::uint32_t size_ = 0;
 };
 
+// Whether the image read matches the maker's checksum file beside it, when
+// the package carries one. The digest is taken over the block, not the file:
+// those bytes are what the printer gets.
+bool MatchesItsChecksum(ImageChecksums& checksums, const std::string& path,
+                        const ImageBlock& image) {
+    std::string text;
+    switch (checksums.ReadChecksumFile(path + ".sha256", text)) {
+        case ImageChecksums::Found::None:
+            return true;
+        case ImageChecksums::Found::Unreadable:
+            return false;
+        case ImageChecksums::Found::Read:
+            break;
+    }
+    const std::size_t slash = path.find_last_of('/');
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    return ChecksumLineMatches(text, fileName, checksums.Sha256(image.Data(), image.Size()));
+}
+
 }  // namespace
 
 bool ImageBlock::Read(ImageFiles& files, const std::string& path) {
@@ -96,7 +115,12 @@ void ImageBlock::Release() {
 }
 
 int UpgradeApp::CheckImageFile(const std::string& path) {
-    return image_.Read(services_.imageFiles, path) ? 1 : 0;
+    if (!image_.Read(services_.imageFiles, path) ||
+        !MatchesItsChecksum(services_.imageChecksums, path, image_)) {
+        image_.Release();
+        return 0;
+    }
+    return 1;
 }
 
 int UpgradeApp::SendImageFile(const std::string& printerName, const std::string& path) {

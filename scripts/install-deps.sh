@@ -6,7 +6,7 @@ packages="build-essential cmake ninja-build ccache pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcups2-dev cups cups-daemon cups-client
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libssl-dev
   clang libclang-rt-14-dev
   dbus-daemon python3-gi
   xvfb xauth fonts-dejavu-core

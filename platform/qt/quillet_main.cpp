@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "platform/config_file_posix.h"
+#include "platform/image_checksum_openssl.h"
 #include "platform/image_file_posix.h"
 #include "platform/inhibitor_logind.h"
 #include "platform/platform_version_linux.h"
@@ -38,6 +39,7 @@ int main(int, char** argv) {
     quillet::PosixRecoveryRecord recoveryRecord;
     quillet::PosixProcessLauncher launcher;
     quillet::LogindInhibitor inhibitor;
+    quillet::OpenSslImageChecksums imageChecksums;
     // The ends that skip shutdown write the autorun value back from a thread
     // of their own, through a registry object of their own.
     quillet::SqliteRegistry rescueRegistry(registryPath);
@@ -45,6 +47,6 @@ int main(int, char** argv) {
     const std::unique_ptr<quillet::ProgramHooks> hooks = quillet::MakeProgramHooks(framework);
 
     return quillet::RunWizard({userLanguage, platformVersion, messageBoxes, spooler, imageFiles,
-                               registry, configFiles, recoveryRecord, inhibitor},
+                               registry, configFiles, recoveryRecord, inhibitor, imageChecksums},
                               framework, launcher);
 }
