@@ -49,6 +49,7 @@ int UpgradeApp::ExitInstance() {
     if (AutoRunChanged != 0 || KeepsRecord()) {
         WriteSavedAutoRunBack();
     }
+    image_.Release();
     services_.inhibitor.Release();
     return 0;
 }

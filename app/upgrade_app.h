@@ -13,6 +13,8 @@
 #include "app/recovery_record.h"
 #include "app/user_language.h"
 #include "config/config_file.h"
+#include "printer/image_block.h"
+#include "printer/image_checksum.h"
 #include "printer/image_file.h"
 #include "printer/registry.h"
 #include "printer/spooler.h"
@@ -36,6 +38,8 @@ struct PlatformServices {
     RecoveryRecord& recoveryRecord = NoRecoveryRecord();
     // Held while the printer is in download mode; none unless a back end is given.
     Inhibitor& inhibitor = NoInhibitor();
+    // The maker's checksum beside the image; none is found unless a back end is given.
+    ImageChecksums& imageChecksums = NoImageChecksums();
 };
 
 // What start-up runs once the platform and the configuration have been
@@ -75,7 +79,8 @@ public:
     int InitInstance();
 
     // Shutdown: writes the saved autorun value back when it is still changed,
-    // and lets the system sleep again. Returns the process's exit status.
+    // gives back an image block that was never sent, and lets the system
+    // sleep again. Returns the process's exit status.
     int ExitInstance();
 
     // Reads "quillet.txt" from the current directory into TargetPrinter and
@@ -88,12 +93,17 @@ public:
     // buffer went into a completed job, 0 otherwise.
     int SendRawJob(const std::string& printerName, const void* data, std::uint32_t length);
 
-    // Sends the whole file as one raw job. 1 or 0 as SendRawJob; 0 also when
-    // the file cannot be read whole into memory.
+    // Sends the image as one raw job: the block CheckImageFile read from this
+    // path, or, when there was no such check, the file read now. The block is
+    // given back either way. 1 or 0 as SendRawJob; 0 also when the file
+    // cannot be read whole into memory.
     int SendImageFile(const std::string& printerName, const std::string& path);
 
-    // Whether SendImageFile could open the file and send its size: 1 when it
-    // opens and holds 1 byte to 4 GiB - 1, 0 otherwise. Nothing is read.
+    // Reads the whole file into the image block that SendImageFile will send:
+    // 1 when it opens, holds 1 byte to 4 GiB - 1, reads whole and, where
+    // "<path>.sha256" exists, matches the digest that file gives; 0 otherwise.
+    // The block is held until it is sent or shutdown runs, so that changes to
+    // the file after the check never reach the printer.
     int CheckImageFile(const std::string& path);
 
     // Saves the driver's "SM AutoRun" value for TargetPrinter in SavedAutoRun
@@ -136,6 +146,7 @@ private:
     PlatformServices services_;
     FirstPages& firstPages_;
     const MessageCatalog& catalog_;
+    ImageBlock image_;
 };
 
 }  // namespace quillet

@@ -1,7 +1,9 @@
 // The firmware transfer through a real (private) CUPS scheduler: peak memory
 // of SendImageFile, and its time beside `lp -o raw` sending the same file to
-// the same queue; and the program itself, from OK on the download-ready page
-// until the download page is shown, beside the same `lp`.
+// the same queue; the program itself, from OK on the download-ready page
+// until the download page is shown, beside the same `lp`; and the time of the
+// SHA-256 digest that the check before download mode takes of the image, with
+// OpenSSL (the program's) and with QCryptographicHash.
 //
 //   quillet_image_transfer_bench [--size-mib N] [--runs R]   (256 MiB, 9 runs)
 //
@@ -27,11 +29,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/upgrade_app.h"
 #include "emulator/private_cupsd.h"
+#include "emulator/sha256.h"
+#include "platform/image_checksum_openssl.h"
 #include "platform/image_file_posix.h"
 #include "platform/spooler_cups.h"
 
@@ -175,6 +180,30 @@ struct Series {
     bool ok = true;
 };
 
+// Times the digest of the image in memory with each library; medians of
+// `runs`. False when the two disagree.
+bool PrintDigestTimes(const std::string& image, int runs) {
+    std::ifstream in(image, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    quillet::OpenSslImageChecksums openSsl;
+    std::vector<double> openSslSeconds, qtSeconds;
+    bool same = true;
+    for (int i = 0; i < runs; ++i) {
+        auto start = Clock::now();
+        const std::string ours = openSsl.Sha256(bytes.data(), bytes.size());
+        openSslSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        start = Clock::now();
+        const std::string qts = quillet::testing::Sha256::Of(bytes.data(), bytes.size());
+        qtSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        same = same && ours == qts && ours.size() == 64;
+    }
+    std::printf(
+        "SHA-256 of the image (medians): OpenSSL EVP %.3f s (the program's), "
+        "QCryptographicHash %.3f s; same digest: %s\n",
+        Median(openSslSeconds), Median(qtSeconds), same ? "yes" : "NO");
+    return same;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -284,5 +313,6 @@ int main(int argc, char** argv) {
                 static_cast<double>(size + kAllowedOverhead) / kMiB,
                 withinMemory ? "within" : "EXCEEDED");
     std::printf("all jobs arrived whole and identical: %s\n", allArrived ? "yes" : "NO");
-    return wizard.ok && lp.ok && page.ok && withinMemory && allArrived ? 0 : 1;
+    const bool digestsAgree = PrintDigestTimes(image, runs);
+    return wizard.ok && lp.ok && page.ok && withinMemory && allArrived && digestsAgree ? 0 : 1;
 }

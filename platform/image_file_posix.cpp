@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 #include <thread>
 
@@ -56,11 +57,14 @@ bool PosixImageFiles::OpenFile(const std::string& path, FileHandle& file) {
     }
     // The kernel grants a read lease only while nobody has the file open for
     // writing (EAGAIN otherwise), and only to its owner or a caller with
-    // CAP_LEASE. A writer that opens the file later breaks the lease; with
-    // no owner set, that break sends no signal (SIGIO would end the program)
-    // and shows only in F_GETLEASE.
+    // CAP_LEASE. A writer that opens the file later breaks the lease, which
+    // shows in F_GETLEASE. Granting the lease makes this process the file's
+    // owner until F_SETOWN 0, and a break signals the owner, by default with
+    // SIGIO, which would end the program. The break signal is therefore
+    // SIGURG, which the program leaves at its default, ignored: unlike SIGIO
+    // blocked, that holds for every thread, also those Qt starts.
     OpenImage image;
-    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+    if (::fcntl(fd, F_SETSIG, SIGURG) == 0 && ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
         image.leased = true;
         ::fcntl(fd, F_SETOWN, 0);
     } else if (errno == EAGAIN) {

@@ -1,5 +1,5 @@
-// Sending the firmware image: the whole file read into one locked block and
-// handed to the spooler as one raw job.
+// Sending the firmware image: the whole file read into one locked block before
+// download mode, and that block handed to the spooler as one raw job.
 
 #include <limits>
 
@@ -49,44 +49,48 @@ private:
     std::uint32_t size_ = 0;
 };
 
-class MemoryBlock {
-public:
-    MemoryBlock(ImageFiles& files, void* block, std::size_t size)
-        : files_(files), block_(block), size_(size) {}
-    ~MemoryBlock() { files_.ReleaseBlock(block_, size_); }
-    MemoryBlock(const MemoryBlock&) = delete;
-    MemoryBlock& operator=(const MemoryBlock&) = delete;
-
-private:
-    ImageFiles& files_;
-    void* block_;
-    std::size_t size_;
-};
+// Whether the image read matches the maker's checksum file beside it, when
+// the package carries one. The digest is taken over the block, not the file:
+// those bytes are what the printer gets.
+bool MatchesItsChecksum(ImageChecksums& checksums, const std::string& path,
+                        const ImageBlock& image) {
+    std::string text;
+    switch (checksums.ReadChecksumFile(path + ".sha256", text)) {
+        case ImageChecksums::Found::None:
+            return true;
+        case ImageChecksums::Found::Unreadable:
+            return false;
+        case ImageChecksums::Found::Read:
+            break;
+    }
+    const std::size_t slash = path.find_last_of('/');
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    return ChecksumLineMatches(text, fileName, checksums.Sha256(image.Data(), image.Size()));
+}
 
 }  // namespace
 
-int UpgradeApp::CheckImageFile(const std::string& path) {
-    const OpenImage image(services_.imageFiles, path);
-    return image.Ok() && image.Size() > 0 ? 1 : 0;
-}
-
-int UpgradeApp::SendImageFile(const std::string& printerName, const std::string& path) {
-    ImageFiles& files = services_.imageFiles;
+bool ImageBlock::Read(ImageFiles& files, const std::string& path) {
+    Release();
     OpenImage image(files, path);
     if (!image.Ok()) {
-        return 0;
+        return false;
     }
     const std::uint32_t size = image.Size();
 
     // An empty file ends here too: a block of size 0 is never obtained.
     void* data = files.AllocateBlock(size);
     if (data == nullptr) {
-        return 0;
+        return false;
     }
-    MemoryBlock block(files, data, size);
+    files_ = &files;
+    data_ = data;
+    size_ = size;
+    path_ = path;
 
     if (!files.LockBlock(data, size)) {
-        return 0;
+        Release();
+        return false;
     }
     const std::uint32_t bytesRead = files.ReadFile(image.Handle(), data, size);
     files.UnlockBlock(data, size);
@@ -94,9 +98,40 @@ int UpgradeApp::SendImageFile(const std::string& printerName, const std::string&
 
     // A file that shrank since its size was taken is not sent.
     if (bytesRead < size) {
+        Release();
+        return false;
+    }
+    return true;
+}
+
+void ImageBlock::Release() {
+    if (data_ != nullptr) {
+        files_->ReleaseBlock(data_, size_);
+    }
+    files_ = nullptr;
+    data_ = nullptr;
+    size_ = 0;
+    path_.clear();
+}
+
+int UpgradeApp::CheckImageFile(const std::string& path) {
+    if (!image_.Read(services_.imageFiles, path) ||
+        !MatchesItsChecksum(services_.imageChecksums, path, image_)) {
+        image_.Release();
         return 0;
     }
-    return SendRawJob(printerName, data, size);
+    return 1;
+}
+
+int UpgradeApp::SendImageFile(const std::string& printerName, const std::string& path) {
+    // The block the check read before download mode; read here only when
+    // no check came first.
+    if (!image_.Holds(path) && !CheckImageFile(path)) {
+        return 0;
+    }
+    const int sent = SendRawJob(printerName, image_.Data(), image_.Size());
+    image_.Release();
+    return sent;
 }
 
 }  // namespace quillet

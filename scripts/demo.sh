@@ -23,7 +23,7 @@ BUILD="$ROOT/build-demo"
 REGISTRY_DB="$BUILD/demo-registry.db"
 SHOTS="$BUILD/demo-screenshots"
 PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libcups2-dev cups cups-daemon cups-client libsqlite3-dev libsystemd-dev libgtest-dev googletest
+  libcups2-dev cups cups-daemon cups-client libsqlite3-dev libssl-dev libsystemd-dev libgtest-dev googletest
   xvfb xdotool imagemagick fonts-dejavu-core"
 
 say() { printf '\n== %s\n' "$*"; }

@@ -8,7 +8,7 @@ packages="${*:-}"
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcups2-dev cups cups-daemon cups-client
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libssl-dev
   clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon python3-gi
   xvfb xauth fonts-dejavu-core

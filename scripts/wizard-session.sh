@@ -59,6 +59,7 @@ session_make_package() {
     mkdir -p "$1/driver"
     printf 'K7\r\nTarvane Nimbrel K7\r\nDemo release 2.10\r\nFile=firmware.bin\r\n' >"$1/quillet.txt"
     head -c "$2" /dev/urandom >"$1/firmware.bin"
+    (cd "$1" && sha256sum firmware.bin >firmware.bin.sha256)
     cat >"$1/driver/setup.exe" <<'EOF'
 #!/bin/sh
 # Stands in for the printer driver's installer.

@@ -17,7 +17,8 @@ bool DownloadPage::OnInitDialog() {
     AppendAboutEntry();
     SetCaptionToTargetPrinter();
 
-    // No page is on screen while the image is read and spooled.
+    // No page is on screen while the image, read before download mode, is
+    // spooled.
     UpgradeApp& app = App();
     const bool sent = app.SendImageFile(app.TargetPrinter, app.ImagePaths[0]) != 0;
     if (!sent) {

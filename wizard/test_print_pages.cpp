@@ -31,7 +31,10 @@ void TestPrintWaitPage::OnOK() {
     DialogPage::OnOK();
     DownloadReadyPage next(Context());
     // Once in download mode the printer waits for an image until it is
-    // switched off, so an image that could never be sent stops the run here.
+    // switched off, and takes whatever comes next as its firmware: the image
+    // is read whole here, and the download page sends that block, so an image
+    // that could never be sent stops the run here and later changes to the
+    // file never reach the printer.
     UpgradeApp& app = App();
     if (!app.CheckImageFile(app.ImagePaths[0])) {
         ShowError(kTextImageSendFailed);

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "platform/config_file_posix.h"
+#include "platform/image_checksum_openssl.h"
 #include "platform/image_file_posix.h"
 #include "platform/inhibitor_logind.h"
 #include "platform/platform_version_linux.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     quillet::PosixRecoveryRecord recoveryRecord(registryPath);
     quillet::PosixProcessLauncher launcher;
     quillet::LogindInhibitor inhibitor;
+    quillet::OpenSslImageChecksums imageChecksums;
     // The ends that skip shutdown write the autorun value back from a thread
     // of their own, through a registry object of their own.
     quillet::SqliteRegistry rescueRegistry(registryPath);
@@ -52,6 +54,6 @@ int main(int argc, char** argv) {
     }
 
     return quillet::RunWizard({userLanguage, platformVersion, messageBoxes, spooler, imageFiles,
-                               registry, configFiles, recoveryRecord, inhibitor},
+                               registry, configFiles, recoveryRecord, inhibitor, imageChecksums},
                               framework, launcher);
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -311,6 +312,29 @@ TEST(PosixImageFiles, ImageWrittenOrChangedAfterTheOpenReadsAsNothing) {
         EXPECT_EQ(files.ReadFile(file, block, 5), std::string(name) == "unchanged" ? 5u : 0u);
         files.CloseFile(file);
     }
+}
+
+// A writer may open the image at any moment, also while the open is still
+// taking the lease, before which the lease's break would end the program.
+TEST(PosixImageFiles, WriterOpeningTheImageDuringTheOpenIsOutlived) {
+    TempDir folder("quillet-image");
+    const std::string path = folder.File("firmware.bin");
+    std::ofstream(path, std::ios::binary) << "image";
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        while (!done) {
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        }
+    });
+    PosixImageFiles files;
+    for (int i = 0; i < 20000; ++i) {
+        FileHandle file = 0;
+        if (files.OpenFile(path, file)) {
+            files.CloseFile(file);
+        }
+    }
+    done = true;
+    writer.join();
 }
 
 // Small images are read in one piece, large ones as two halves at once: both

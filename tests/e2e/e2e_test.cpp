@@ -56,46 +56,91 @@ TEST_F(EndToEndTest, FullUpgradeSendsTestPageDownloadModeAndTheWholeImage) {
     EXPECT_EQ(AutoRun(), kAutoRunOn);
 }
 
-// An image that could never be sent is found out on the waiting page's OK,
-// before the download-mode command: the printer is never left waiting.
-struct UnusableImageCase {
+// The image is read whole before the download-mode command, and checked
+// against the maker's checksum when the package carries one. An image that
+// could never be sent, or does not match, is found out on the waiting page's
+// OK: the printer is never left waiting. One that passes is what the printer
+// gets, whatever becomes of the file while the download-ready page waits.
+struct ImageCase {
     const char* name;
     const char* imageLine;
-    const char* prepare;  // shell run in the folder before the program starts
-    friend void PrintTo(const UnusableImageCase& c, std::ostream* os) { *os << c.name; }
+    const char* prepare;       // shell run in the folder before the program starts
+    bool refused;              // message 4 on the waiting page, and no download mode
+    const char* change = ":";  // shell run in the folder while page 132 waits
+    friend void PrintTo(const ImageCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class UnusableImageTest : public EndToEndTest,
-                          public ::testing::WithParamInterface<UnusableImageCase> {};
+class ImageTest : public EndToEndTest, public ::testing::WithParamInterface<ImageCase> {};
 
-TEST_P(UnusableImageTest, MessageFourOnTheWaitingPageAndNoDownloadMode) {
+TEST_P(ImageTest, RefusedBeforeDownloadModeOrSentAsChecked) {
+    const ImageCase& c = GetParam();
+    const std::string lead = "140 ok\n102 ok\n129 ok\n130 ok\n";
     // The shell keeps descriptor 3 of its own; the program starts without it.
-    const auto log = RunProgram(GetParam().imageLine, "140 ok\n102 ok\n129 ok\n130 ok\nbox ok\n",
-                                GetParam().prepare + std::string(" && \"$0\" 3>&-"));
+    const auto log =
+        c.refused
+            ? RunProgram(c.imageLine, lead + "box ok\n", c.prepare + std::string(" && \"$0\" 3>&-"))
+            : RunProgram(c.imageLine, lead + "132 wait\n133 ok\n137 ok\n",
+                         c.prepare + std::string(" && ") +
+                             InBackground(AwaitThen("quillet-user.log", "page 132", c.change) +
+                                          "touch quillet-user.go; "));
     ASSERT_EQ(result_.exitStatus, 0) << result_.err;
-    EXPECT_EQ(LinesStartingWith(log, "box"),
-              std::vector<std::string>{
-                  "box|quillet|An error occurred trying to send the upgrade to the printer."});
-    const auto pages = LinesStartingWith(log, "page ");
-    ASSERT_EQ(pages.size(), 4u);
-    EXPECT_EQ(pages.back().rfind("page 130|", 0), 0u);
     EXPECT_TRUE(LinesStartingWith(log, "unscripted").empty());
     EXPECT_EQ(log.back(), "end");
-
-    EXPECT_EQ(JobKinds(), std::vector<std::string>{"test-page"});
     EXPECT_EQ(AutoRun(), kAutoRunOn);
+    if (c.refused) {
+        EXPECT_EQ(LinesStartingWith(log, "box"),
+                  std::vector<std::string>{
+                      "box|quillet|An error occurred trying to send the upgrade to the printer."});
+        const auto pages = LinesStartingWith(log, "page ");
+        ASSERT_EQ(pages.size(), 4u);
+        EXPECT_EQ(pages.back().rfind("page 130|", 0), 0u);
+        EXPECT_EQ(JobKinds(), std::vector<std::string>{"test-page"});
+        return;
+    }
+    EXPECT_TRUE(LinesStartingWith(log, "box").empty());
+    EXPECT_EQ(LinesStartingWith(log, "page 137|").size(), 1u);
+    EXPECT_EQ(JobKinds(), (std::vector<std::string>{"test-page", "download-mode", "firmware"}));
+    const auto jobs = cupsd_.EmulatedJobs();
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[2].sha256, Sha256::Of(firmware_.data(), firmware_.size()));
 }
 
+constexpr const char* kImage = "File=firmware.bin";
+constexpr const char* kChecksum = "sha256sum firmware.bin >firmware.bin.sha256";
+
 INSTANTIATE_TEST_SUITE_P(
-    Images, UnusableImageTest,
+    Images, ImageTest,
     ::testing::Values(
-        UnusableImageCase{"Missing", "File=no-such-image.bin", ":"},
-        UnusableImageCase{"Empty", "File=empty.bin", ": >empty.bin"},
-        UnusableImageCase{"Folder", "File=folder", "mkdir folder"},
-        UnusableImageCase{"Fifo", "File=fifo", "mkfifo fifo"},
-        UnusableImageCase{"FourGibibytes", "File=huge.bin", "truncate -s 4G huge.bin"},
+        ImageCase{"Missing", "File=no-such-image.bin", ":", true},
+        ImageCase{"Empty", "File=empty.bin", ": >empty.bin", true},
+        ImageCase{"Folder", "File=folder", "mkdir folder", true},
+        ImageCase{"Fifo", "File=fifo", "mkfifo fifo", true},
+        ImageCase{"FourGibibytes", "File=huge.bin", "truncate -s 4G huge.bin", true},
         // Another program is still writing the image.
-        UnusableImageCase{"HeldOpenByAWriter", "File=firmware.bin", "exec 3>>firmware.bin"}),
+        ImageCase{"HeldOpenByAWriter", kImage, "exec 3>>firmware.bin", true},
+        ImageCase{"ReplacedAfterTheCheck", kImage, ":", false,
+                  "head -c 4096 /dev/urandom >new && mv new firmware.bin"},
+        ImageCase{"OverwrittenAfterTheCheck", kImage, ":", false,
+                  "head -c 4096 /dev/urandom >firmware.bin"},
+        ImageCase{"RemovedAfterTheCheck", kImage, ":", false, "rm firmware.bin"},
+        ImageCase{"ChecksumMatches", kImage, kChecksum, false},
+        ImageCase{"ChecksumOfBinaryMode", kImage, "sha256sum -b firmware.bin >firmware.bin.sha256",
+                  false},
+        // The new image comes with a checksum of its own.
+        ImageCase{"ChecksumMatchesThenImageReplaced", kImage, kChecksum, false,
+                  "head -c 4096 /dev/urandom >new && mv new firmware.bin && sha256sum "
+                  "firmware.bin >firmware.bin.sha256"},
+        ImageCase{"ChecksumOfAnotherImage", kImage,
+                  "head -c 4096 /dev/urandom >other && sha256sum other | sed 's/other$/"
+                  "firmware.bin/' >firmware.bin.sha256",
+                  true},
+        ImageCase{"ChecksumNamesAnotherFile", kImage,
+                  "sha256sum firmware.bin | sed 's/firmware/other/' >firmware.bin.sha256", true},
+        ImageCase{"ChecksumCutShort", kImage,
+                  "sha256sum firmware.bin | cut -c 2- >firmware.bin.sha256", true},
+        ImageCase{"ChecksumUnreadable", kImage,
+                  "sha256sum firmware.bin >firmware.bin.sha256 && chmod 000 firmware.bin.sha256",
+                  true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A copy of the program whose spooler module is missing or cut short lists no

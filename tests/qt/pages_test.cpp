@@ -80,8 +80,12 @@ const Visible kVisible[] = {
     {"Page 138", 1, {"StartProcess"}, Visible::Drop, "Start driver\\setup.exe"},
     {"Page 129", 1, {}, Visible::Stop, "Box 2 @129 [app]"},
     {"Page 130", 1, {}, Visible::Replace, "Box 2 @130 [app]"},
-    // The image is checked before download mode is asked for.
-    {"Page 130", 2, {"CreateFile", "GetFileSize"}, Visible::Stop, "Box 4 @130 [app]"},
+    // The image is read before download mode is asked for.
+    {"Page 130",
+     2,
+     {"CreateFile", "GetFileSize", "VirtualAlloc", "VirtualLock", "ReadFile"},
+     Visible::Stop,
+     "Box 4 @130 [app]"},
     {"Page 130", 2, {}, Visible::Stop, "Box 3 @130 [app]"},
     {"Page 132", 1, {}, Visible::Stop, "Box 4 @133 [app]"},
     {"Page 133", 1, {"RegOpenKey(write)", "RegSetValue"}, Visible::Last, "AutoRun := 1"},
