@@ -6,29 +6,26 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <thread>
 #include <tuple>
 
+#include "emulator/command.h"
+#include "emulator/temp_dir.h"
 #include "platform/registry_sqlite.h"
 #include "platform/tools/reg_arguments.h"
 #include "tests/doubles/doubles.h"
 #include "tests/doubles/first_pages.h"
-#include "emulator/command.h"
-#include "emulator/temp_dir.h"
 
 namespace quillet::testing {
 namespace {
 
 // As a driver installer stores them: the case differs from the wizard's path.
-const std::string kPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
-const std::string kDriverKey = kPrinters + "\\Tarvane_Nimbrel_K7\\PrinterDriverData";
+const std::string kDriverKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
 const std::string kRegKey = "HKLM\\" + kDriverKey;
 
 // A value as EnumValues gives it: name, type, bytes.
@@ -41,6 +38,7 @@ Stored Dword(std::uint32_t value, const char* name = "SM AutoRun") {
 }
 
 enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop };
+using enum FileState;
 
 // The wizard's part, over the real registry and doubles of the rest.
 struct Wizard {
@@ -81,11 +79,11 @@ protected:
         registry.CloseKey(key);
     }
     void Spoil(FileState state) {
-        if (state == FileState::ReadOnlyFile) {
+        if (state == ReadOnlyFile) {
             ASSERT_EQ(::chmod(Database().c_str(), 0444), 0);
-        } else if (state == FileState::ReadOnlyFolder) {
+        } else if (state == ReadOnlyFolder) {
             ASSERT_EQ(::chmod(Folder().c_str(), 0555), 0);
-        } else if (state == FileState::KeysInALoop) {
+        } else if (state == KeysInALoop) {
             // A row for the root itself, below the driver key, closes the loop.
             sqlite3* db = nullptr;
             ASSERT_EQ(sqlite3_open(Database().c_str(), &db), SQLITE_OK);
@@ -130,13 +128,11 @@ private:
 
 struct AutoRunCase {
     const char* name;
-    std::string key;  // the deepest key in the file; "" for no file
-    std::optional<Stored> before;
+    std::optional<Stored> before;  // nullopt: no file at all; else in the driver's key
     FileState state;
     std::int32_t saved;
-    std::int32_t changed;  // after the selection page's write of 0
-    std::vector<Stored> during;
-    std::vector<Stored> after;  // once the saved value is written back
+    std::vector<Stored> during;  // after the selection page's switch-off
+    std::vector<Stored> after;   // once the saved value is written back
 };
 void PrintTo(const AutoRunCase& c, std::ostream* os) {
     *os << c.name;
@@ -148,59 +144,39 @@ TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
     const AutoRunCase& c = GetParam();
     if (c.before) {
         Seed(*c.before);
-    } else if (!c.key.empty()) {
-        ASSERT_TRUE(SqliteRegistry(Database()).CreateKey(c.key));
     }
     Spoil(c.state);
     const std::string bytesBefore = FileBytes();
 
     Wizard wizard(Database());
-    wizard.app.ReadAutoRun();
+    wizard.app.SwitchAutoRunOff();
     EXPECT_EQ(wizard.app.SavedAutoRun, c.saved);
-    wizard.app.WriteAutoRun(0);
-    EXPECT_EQ(wizard.app.AutoRunChanged, c.changed);
+    EXPECT_EQ(wizard.app.AutoRunChanged, c.state == Writable && c.before ? 1 : 0);
     ExpectStored(c.during, "during the upgrade");
-    wizard.app.WriteAutoRun(wizard.app.SavedAutoRun);
+    wizard.app.WriteSavedAutoRunBack();
     ExpectStored(c.after, "after the upgrade");
 
-    EXPECT_EQ(std::filesystem::exists(Database()), !c.key.empty()) << "the wizard made the file";
-    EXPECT_EQ(Values().has_value(), c.key == kDriverKey) << "the wizard made the key";
-    if (c.state != FileState::Writable) {
+    EXPECT_EQ(std::filesystem::exists(Database()), c.before.has_value()) << "the wizard made it";
+    if (c.state != Writable) {
         EXPECT_EQ(FileBytes(), bytesBefore) << "a file that may not be written was written";
     }
 }
 
+// An empty name: the key without the value.
+const Stored kNoValue{"", REG_SZ, {0}};
 const Stored kFiveBytes{"SM AutoRun", REG_BINARY, {0, 0, 0, 0, 1}};
 const Stored kLowerZero = Dword(0, "sm autorun");
-using enum FileState;
 INSTANTIATE_TEST_SUITE_P(
     RegistryStates, AutoRunTest,
     ::testing::ValuesIn(std::vector<AutoRunCase>{
-        {"MissingFile", "", {}, Writable, 1, 0, {}, {}},
-        {"MissingKey", kPrinters, {}, Writable, 1, 0, {}, {}},
-        {"MissingValue", kDriverKey, {}, Writable, 1, 1, {Dword(0)}, {Dword(1)}},
-        {"HoldsZero", kDriverKey, Dword(0), Writable, 0, 1, {Dword(0)}, {Dword(0)}},
-        {"HoldsSeven", kDriverKey, Dword(7), Writable, 1, 1, {Dword(0)}, {Dword(1)}},
-        {"HoldsFiveBytes", kDriverKey, kFiveBytes, Writable, 1, 1, {Dword(0)}, {Dword(1)}},
-        {"NamedInOtherCase", kDriverKey, kLowerZero, Writable, 0, 1, {kLowerZero}, {kLowerZero}},
-        {"ReadOnlyFile", kDriverKey, Dword(0), ReadOnlyFile, 0, 0, {Dword(0)}, {Dword(0)}},
-        {"ReadOnlyFolder", kDriverKey, Dword(0), ReadOnlyFolder, 0, 0, {Dword(0)}, {Dword(0)}}}),
+        {"MissingFile", std::nullopt, Writable, 1, {}, {}},
+        {"MissingValue", kNoValue, Writable, 1, {kNoValue, Dword(0)}, {kNoValue, Dword(1)}},
+        {"HoldsZero", Dword(0), Writable, 0, {Dword(0)}, {Dword(0)}},
+        {"HoldsFiveBytes", kFiveBytes, Writable, 1, {Dword(0)}, {Dword(1)}},
+        {"NamedInOtherCase", kLowerZero, Writable, 0, {kLowerZero}, {kLowerZero}},
+        {"ReadOnlyFile", Dword(1), ReadOnlyFile, 1, {Dword(1)}, {Dword(1)}},
+        {"ReadOnlyFolder", Dword(1), ReadOnlyFolder, 1, {Dword(1)}, {Dword(1)}}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(RegistryTest, WriteWaitsForAnotherWriterToFinish) {
-    Seed(Dword(1));
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(Database().c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    std::thread finisher([other] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    });
-    Wizard(Database()).app.WriteAutoRun(0);
-    finisher.join();
-    sqlite3_close(other);
-    ExpectStored({Dword(0)}, "after the other writer");
-}
 
 TEST_F(RegistryTest, ToolAndWizardSeeEachOthersValues) {
     const auto reg = [this](std::vector<std::string> arguments, const std::string& input = "") {
@@ -210,22 +186,14 @@ TEST_F(RegistryTest, ToolAndWizardSeeEachOthersValues) {
     };
     EXPECT_EQ(reg({"add", kRegKey, "/v", "SM AutoRun", "/t", "reg_dword", "/d", "010"}),
               "The operation completed successfully.\n");
-    ExpectStored({Dword(10)}, "decimal, whatever its leading zeros");
-    Wizard(Database()).app.WriteAutoRun(0);
+    Wizard(Database()).app.SwitchAutoRunOff();
     EXPECT_EQ(reg({"query", kRegKey, "/v", "sm autorun"}),
               "\nHKEY_LOCAL_MACHINE\\" + kDriverKey + "\n    SM AutoRun    REG_DWORD    0x0\n\n");
-
+    EXPECT_EQ(Reg({"add", kRegKey, "/v", "SM AutoRun", "/d", "x"}, "no\n").exitStatus, 1);
     EXPECT_NE(reg({"add", kRegKey, "/v", "SM AutoRun", "/d", "off"}, "y\n").find("overwrite"),
               std::string::npos);
-    EXPECT_EQ(Reg({"add", kRegKey, "/v", "SM AutoRun", "/d", "x"}, "no\n").exitStatus, 1);
     EXPECT_NE(reg({"query", kRegKey}).find("\n    SM AutoRun    REG_SZ    off\n"),
               std::string::npos);
-    Wizard wizard(Database());
-    wizard.app.ReadAutoRun();
-    EXPECT_EQ(wizard.app.SavedAutoRun, 1);
-
-    reg({"delete", kRegKey, "/v", "SM AutoRun", "/f"});
-    ExpectStored({}, "after deleting the value");
     reg({"delete", "HKLM\\SYSTEM", "/f"});
     EXPECT_FALSE(Values().has_value());
 }
@@ -263,47 +231,35 @@ INSTANTIATE_TEST_SUITE_P(
         {"QueryMissingKey", Writable, {"query", "HKLM\\Software\\Missing"}, kNotFound},
         {"QueryMissingValue", Writable, {"query", kRegKey, "/v", "N"}, kNotFound},
         {"DeleteMissingValue", Writable, {"delete", kRegKey, "/v", "N", "/f"}, kNotFound},
-        {"DeleteMissingKey", Writable, {"delete", "HKLM\\Software", "/f"}, kNotFound},
         {"OtherRoot", Writable, {"query", "HKCU\\Software"}, "ERROR: Invalid key name.\n"},
         {"SpacedDword", Writable, {"add", kRegKey, "/ve", "/t", "REG_DWORD", "/d", " 1"}, kSyntax},
         {"UnknownType", Writable, {"add", kRegKey, "/v", "N", "/t", "REG_FOO"}, kSyntax},
         {"UnknownOperation", Writable, {"copy", kRegKey}, kSyntax},
         {"AddValueToReadOnlyFile", ReadOnlyFile, kAddValue, kDenied},
-        {"AddKeyToReadOnlyFile", ReadOnlyFile, {"add", kRegKey}, kDenied},
         {"DeleteKeyFromReadOnlyFile", ReadOnlyFile, {"delete", kRegKey, "/f"}, kDenied},
-        {"AddValueInReadOnlyFolder", ReadOnlyFolder, kAddValue, kDenied},
         {"AddKeyInReadOnlyFolder", ReadOnlyFolder, {"add", kRegKey}, kDenied},
-        {"DeleteKeyInReadOnlyFolder", ReadOnlyFolder, {"delete", kRegKey, "/f"}, kDenied},
         {"DeleteKeysInALoop", KeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kDenied}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RegistryPathTest, EnvironmentNamesTheStoreWhenSetAndNotEmpty) {
-    ::setenv("QUILLET_REGISTRY_DB", "", 1);
-    EXPECT_EQ(RegistryPath("/built-in.db"), "/built-in.db");
-    ::setenv("QUILLET_REGISTRY_DB", "/from-environment.db", 1);
-    EXPECT_EQ(RegistryPath("/built-in.db"), "/from-environment.db");
+    for (const std::string value : {"", "/from-environment.db"}) {
+        ::setenv("QUILLET_REGISTRY_DB", value.c_str(), 1);
+        EXPECT_EQ(RegistryPath("/built-in.db"), value.empty() ? "/built-in.db" : value);
+    }
     ::unsetenv("QUILLET_REGISTRY_DB");
 }
 
 TEST(RegDataTest, DwordIsDecimalOrHexAndBinaryIsHexPairs) {
-    const std::pair<const char*, std::uint32_t> dwords[] = {
-        {"0", 0},      {"010", 10},
-        {"08", 8},     {"4294967295", 0xFFFFFFFF},
-        {"0x1f", 31},  {"0XFFFFFFFF", 0xFFFFFFFF},
-        {"0x0010", 16}};
-    for (const auto& [text, value] : dwords) {
-        EXPECT_EQ(ParseDword(text), value) << text;
-    }
-    for (const char* text :
-         {"", "4294967296", "0x100000000", " -18446744073709551615", "-1", "+1", " 1", "1 ", "\t1",
-          "1\n", "0x", "0x-1", "0x+1", "0x 1", "1e3", "0b1", "1.0", "99999999999999999999999"}) {
+    EXPECT_EQ(ParseDword("4294967295"), 0xFFFFFFFF);
+    EXPECT_EQ(ParseDword("0X1f"), 31u);
+    for (const char* text : {"", "4294967296", "0x100000000", "-1", "+1", "1 ", "0x", "0x+1"}) {
         EXPECT_FALSE(ParseDword(text).has_value()) << '"' << text << '"';
     }
     std::uint32_t type = 0;
     std::vector<std::uint8_t> bytes;
     EXPECT_TRUE(EncodeRegData("REG_BINARY", "0aFf", type, bytes));
     EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x0a, 0xff}));
-    for (const char* text : {"abc", "\t1", " 1", "+1", "-1", "0x", "1g"}) {
+    for (const char* text : {"abc", "+1", "1g"}) {
         EXPECT_FALSE(EncodeRegData("REG_BINARY", std::string(text), type, bytes)) << text;
     }
 }
