@@ -3,15 +3,11 @@
 // as root and again as an ordinary user.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
-#include <tuple>
 
 #include "emulator/command.h"
 #include "emulator/temp_dir.h"
@@ -23,19 +19,13 @@
 namespace quillet::testing {
 namespace {
 
-// As a driver installer stores them: the case differs from the wizard's path.
-const std::string kDriverKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
-const std::string kRegKey = "HKLM\\" + kDriverKey;
-
-// A value as EnumValues gives it: name, type, bytes.
-using Stored = std::tuple<std::string, std::uint32_t, std::vector<std::uint8_t>>;
-
-Stored Dword(std::uint32_t value, const char* name = "SM AutoRun") {
-    std::vector<std::uint8_t> bytes(4);
-    std::memcpy(bytes.data(), &value, 4);
-    return {name, REG_DWORD, bytes};
-}
+// As a driver installer stores it: the case differs from the wizard's path.
+const std::string kRegKey =
+    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Tarvane_Nimbrel_K7\\"
+    "PrinterDriverData";
+// Values as Values() lists them.
+const std::string kOn = "SM AutoRun|4|01000000\n";
+const std::string kOff = "SM AutoRun|4|00000000\n";
 
 enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop };
 using enum FileState;
@@ -47,18 +37,15 @@ struct Wizard {
     }
     PlatformDoubles doubles;
     SqliteRegistry registry;
-    PlatformServices services{doubles.userLanguage, doubles.platformVersion, doubles.messageBoxes,
-                              doubles.spooler,      doubles.imageFiles,      registry};
     NoPages pages;
-    UpgradeApp app{services, pages};
+    UpgradeApp app{{doubles.userLanguage, doubles.platformVersion, doubles.messageBoxes,
+                    doubles.spooler, doubles.imageFiles, registry},
+                   pages};
 };
 
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.Ok());
-        ASSERT_TRUE(std::filesystem::create_directory(Folder()));
-    }
+    void SetUp() override { ASSERT_TRUE(std::filesystem::create_directory(Folder())); }
     void TearDown() override { ::chmod(Folder().c_str(), 0700); }
 
     std::string Folder() const { return dir_.File("store"); }
@@ -68,54 +55,32 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    void Seed(const Stored& value) {
-        SqliteRegistry registry(Database());
-        ASSERT_TRUE(registry.CreateKey(kDriverKey));
-        RegistryKey key = 0;
-        ASSERT_TRUE(registry.OpenKey(kDriverKey, RegistryAccess::Write, key));
-        const auto& [name, type, bytes] = value;
-        EXPECT_TRUE(registry.SetValue(key, name, type, bytes.data(),
-                                      static_cast<std::uint32_t>(bytes.size())));
-        registry.CloseKey(key);
-    }
-    void Spoil(FileState state) {
+    // The driver key made by the tool, with `value` (quillet-reg's /v, /t, /d) in it.
+    void Seed(std::vector<std::string> value, FileState state = Writable) {
+        value.insert(value.begin(), {"add", kRegKey});
+        value.push_back("/f");
+        ASSERT_EQ(Reg(value).exitStatus, 0);
         if (state == ReadOnlyFile) {
             ASSERT_EQ(::chmod(Database().c_str(), 0444), 0);
         } else if (state == ReadOnlyFolder) {
             ASSERT_EQ(::chmod(Folder().c_str(), 0555), 0);
         } else if (state == KeysInALoop) {
             // A row for the root itself, below the driver key, closes the loop.
-            sqlite3* db = nullptr;
-            ASSERT_EQ(sqlite3_open(Database().c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db,
-                                   "INSERT INTO reg_keys(id, parent, name) VALUES(0, "
-                                   "(SELECT max(id) FROM reg_keys), 'Loop')",
-                                   nullptr, nullptr, nullptr),
-                      SQLITE_OK);
-            sqlite3_close(db);
+            ASSERT_EQ(Sql("INSERT INTO reg_keys(id, parent, name) VALUES(0, "
+                          "(SELECT max(id) FROM reg_keys), 'Loop')")
+                          .exitStatus,
+                      0);
         }
     }
-
-    // The driver key's values; nullopt without the key.
-    std::optional<std::vector<Stored>> Values() const {
-        SqliteRegistry registry(Database());
-        RegistryKey key = 0;
-        std::vector<RegistryValueData> values;
-        if (!registry.OpenKey(kDriverKey, RegistryAccess::QueryValue, key)) {
-            return std::nullopt;
-        }
-        registry.EnumValues(key, values);
-        registry.CloseKey(key);
-        std::vector<Stored> stored;
-        for (const RegistryValueData& value : values) {
-            stored.push_back({value.name, value.type, value.bytes});
-        }
-        return stored;
+    CommandResult Sql(const std::string& statement) const {
+        return RunCommand({"sqlite3", Database(), statement});
     }
-    void ExpectStored(const std::vector<Stored>& expected, const char* when) const {
-        EXPECT_EQ(Values().value_or(std::vector<Stored>{}), expected) << when;
+    // Every value in the file, as "name|type|hex bytes" lines; "" without the file.
+    std::string Values() const {
+        return RunCommand({"sqlite3", "-readonly", Database(),
+                           "SELECT name, type, hex(data) FROM reg_values ORDER BY rowid"})
+            .out;
     }
-
     CommandResult Reg(std::vector<std::string> arguments, const std::string& input = "") const {
         arguments.insert(arguments.begin(), {"timeout", "20", QUILLET_REG_PATH});
         arguments.insert(arguments.end(), {"/db", Database()});
@@ -128,54 +93,59 @@ private:
 
 struct AutoRunCase {
     const char* name;
-    std::optional<Stored> before;  // nullopt: no file at all; else in the driver's key
+    std::vector<std::string> seed;  // empty: no file at all
     FileState state;
     std::int32_t saved;
-    std::vector<Stored> during;  // after the selection page's switch-off
-    std::vector<Stored> after;   // once the saved value is written back
+    std::string during;  // after the selection page's switch-off
+    std::string after;   // once the saved value is written back
+    friend void PrintTo(const AutoRunCase& c, std::ostream* os) { *os << c.name; }
 };
-void PrintTo(const AutoRunCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class AutoRunTest : public RegistryTest, public ::testing::WithParamInterface<AutoRunCase> {};
 
 TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
     const AutoRunCase& c = GetParam();
-    if (c.before) {
-        Seed(*c.before);
+    if (!c.seed.empty()) {
+        Seed(c.seed, c.state);
     }
-    Spoil(c.state);
     const std::string bytesBefore = FileBytes();
 
     Wizard wizard(Database());
     wizard.app.SwitchAutoRunOff();
     EXPECT_EQ(wizard.app.SavedAutoRun, c.saved);
-    EXPECT_EQ(wizard.app.AutoRunChanged, c.state == Writable && c.before ? 1 : 0);
-    ExpectStored(c.during, "during the upgrade");
+    EXPECT_EQ(wizard.app.AutoRunChanged, c.state == Writable && !c.seed.empty() ? 1 : 0);
+    EXPECT_EQ(Values(), c.during);
     wizard.app.WriteSavedAutoRunBack();
-    ExpectStored(c.after, "after the upgrade");
+    EXPECT_EQ(Values(), c.after);
 
-    EXPECT_EQ(std::filesystem::exists(Database()), c.before.has_value()) << "the wizard made it";
+    EXPECT_EQ(std::filesystem::exists(Database()), !c.seed.empty()) << "the wizard made it";
     if (c.state != Writable) {
-        EXPECT_EQ(FileBytes(), bytesBefore) << "a file that may not be written was written";
+        EXPECT_EQ(FileBytes(), bytesBefore) << "a file that may not be written was";
     }
 }
 
-// An empty name: the key without the value.
-const Stored kNoValue{"", REG_SZ, {0}};
-const Stored kFiveBytes{"SM AutoRun", REG_BINARY, {0, 0, 0, 0, 1}};
-const Stored kLowerZero = Dword(0, "sm autorun");
+const std::vector<std::string> kSeedOn{"/v", "SM AutoRun", "/t", "REG_DWORD", "/d", "1"};
+const std::string kOther = "Other|1|7800\n";
 INSTANTIATE_TEST_SUITE_P(
     RegistryStates, AutoRunTest,
     ::testing::ValuesIn(std::vector<AutoRunCase>{
-        {"MissingFile", std::nullopt, Writable, 1, {}, {}},
-        {"MissingValue", kNoValue, Writable, 1, {kNoValue, Dword(0)}, {kNoValue, Dword(1)}},
-        {"HoldsZero", Dword(0), Writable, 0, {Dword(0)}, {Dword(0)}},
-        {"HoldsFiveBytes", kFiveBytes, Writable, 1, {Dword(0)}, {Dword(1)}},
-        {"NamedInOtherCase", kLowerZero, Writable, 0, {kLowerZero}, {kLowerZero}},
-        {"ReadOnlyFile", Dword(1), ReadOnlyFile, 1, {Dword(1)}, {Dword(1)}},
-        {"ReadOnlyFolder", Dword(1), ReadOnlyFolder, 1, {Dword(1)}, {Dword(1)}}}),
+        {"MissingFile", {}, Writable, 1, "", ""},
+        {"MissingValue", {"/v", "Other", "/d", "x"}, Writable, 1, kOther + kOff, kOther + kOn},
+        {"HoldsZero", {"/v", "SM AutoRun", "/t", "REG_DWORD", "/d", "0"}, Writable, 0, kOff, kOff},
+        {"HoldsFiveBytes",
+         {"/v", "SM AutoRun", "/t", "REG_BINARY", "/d", "0000000001"},
+         Writable,
+         1,
+         kOff,
+         kOn},
+        {"NamedInOtherCase",
+         {"/v", "sm autorun", "/t", "REG_DWORD", "/d", "0"},
+         Writable,
+         0,
+         "sm autorun|4|00000000\n",
+         "sm autorun|4|00000000\n"},
+        {"ReadOnlyFile", kSeedOn, ReadOnlyFile, 1, kOn, kOn},
+        {"ReadOnlyFolder", kSeedOn, ReadOnlyFolder, 1, kOn, kOn}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryTest, ToolAndWizardSeeEachOthersValues) {
@@ -186,16 +156,18 @@ TEST_F(RegistryTest, ToolAndWizardSeeEachOthersValues) {
     };
     EXPECT_EQ(reg({"add", kRegKey, "/v", "SM AutoRun", "/t", "reg_dword", "/d", "010"}),
               "The operation completed successfully.\n");
+    EXPECT_EQ(Values(), "SM AutoRun|4|0A000000\n");
     Wizard(Database()).app.SwitchAutoRunOff();
-    EXPECT_EQ(reg({"query", kRegKey, "/v", "sm autorun"}),
-              "\nHKEY_LOCAL_MACHINE\\" + kDriverKey + "\n    SM AutoRun    REG_DWORD    0x0\n\n");
+    EXPECT_EQ(
+        reg({"query", kRegKey, "/v", "sm autorun"}),
+        "\nHKEY_LOCAL_MACHINE" + kRegKey.substr(4) + "\n    SM AutoRun    REG_DWORD    0x0\n\n");
     EXPECT_EQ(Reg({"add", kRegKey, "/v", "SM AutoRun", "/d", "x"}, "no\n").exitStatus, 1);
     EXPECT_NE(reg({"add", kRegKey, "/v", "SM AutoRun", "/d", "off"}, "y\n").find("overwrite"),
               std::string::npos);
     EXPECT_NE(reg({"query", kRegKey}).find("\n    SM AutoRun    REG_SZ    off\n"),
               std::string::npos);
     reg({"delete", "HKLM\\SYSTEM", "/f"});
-    EXPECT_FALSE(Values().has_value());
+    EXPECT_EQ(Sql("SELECT count(*) FROM reg_keys; SELECT count(*) FROM reg_values").out, "0\n0\n");
 }
 
 struct FailureCase {
@@ -203,16 +175,13 @@ struct FailureCase {
     FileState state;
     std::vector<std::string> arguments;
     const char* error;  // its first line
+    friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
-void PrintTo(const FailureCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ToolFailureTest : public RegistryTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ToolFailureTest, ExitsWithOneSaysWhyAndLeavesTheFileAlone) {
-    Seed(Dword(1));
-    Spoil(GetParam().state);
+    Seed(kSeedOn, GetParam().state);
     const std::string before = FileBytes();
     const CommandResult result = Reg(GetParam().arguments);
     EXPECT_EQ(result.exitStatus, 1) << "124 when it hung";
