@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(std::vector<AutoRunCase>{
         {"MissingFile", {}, Writable, 1, "", ""},
         {"MissingValue", {"/v", "Other", "/d", "x"}, Writable, 1, kOther + kOff, kOther + kOn},
-        {"HoldsZero", {"/v", "SM AutoRun", "/t", "REG_DWORD", "/d", "0"}, Writable, 0, kOff, kOff},
+        {"Zero", {"/v", "SM AutoRun", "/t", "REG_DWORD", "/d", "0X0"}, Writable, 0, kOff, kOff},
         {"HoldsFiveBytes",
          {"/v", "SM AutoRun", "/t", "REG_BINARY", "/d", "0000000001"},
          Writable,
@@ -193,6 +193,10 @@ const char* const kNotFound =
     "ERROR: The system was unable to find the specified registry key or value.\n";
 const char* const kSyntax = "ERROR: Invalid syntax.\n";
 const char* const kDenied = "ERROR: Access is denied.\n";
+// quillet-reg's add of the key's default value.
+std::vector<std::string> AddDefault(const char* type, const char* data) {
+    return {"add", kRegKey, "/ve", "/t", type, "/d", data};
+}
 const std::vector<std::string> kAddValue{"add", kRegKey, "/v", "N", "/d", "0", "/f"};
 INSTANTIATE_TEST_SUITE_P(
     Errors, ToolFailureTest,
@@ -201,7 +205,9 @@ INSTANTIATE_TEST_SUITE_P(
         {"QueryMissingValue", Writable, {"query", kRegKey, "/v", "N"}, kNotFound},
         {"DeleteMissingValue", Writable, {"delete", kRegKey, "/v", "N", "/f"}, kNotFound},
         {"OtherRoot", Writable, {"query", "HKCU\\Software"}, "ERROR: Invalid key name.\n"},
-        {"SpacedDword", Writable, {"add", kRegKey, "/ve", "/t", "REG_DWORD", "/d", " 1"}, kSyntax},
+        {"SpacedDword", Writable, AddDefault("REG_DWORD", " 1"), kSyntax},
+        {"HugeDword", Writable, AddDefault("REG_DWORD", "4294967296"), kSyntax},
+        {"SignedBinary", Writable, AddDefault("REG_BINARY", "+1"), kSyntax},
         {"UnknownType", Writable, {"add", kRegKey, "/v", "N", "/t", "REG_FOO"}, kSyntax},
         {"UnknownOperation", Writable, {"copy", kRegKey}, kSyntax},
         {"AddValueToReadOnlyFile", ReadOnlyFile, kAddValue, kDenied},
@@ -216,21 +222,6 @@ TEST(RegistryPathTest, EnvironmentNamesTheStoreWhenSetAndNotEmpty) {
         EXPECT_EQ(RegistryPath("/built-in.db"), value.empty() ? "/built-in.db" : value);
     }
     ::unsetenv("QUILLET_REGISTRY_DB");
-}
-
-TEST(RegDataTest, DwordIsDecimalOrHexAndBinaryIsHexPairs) {
-    EXPECT_EQ(ParseDword("4294967295"), 0xFFFFFFFF);
-    EXPECT_EQ(ParseDword("0X1f"), 31u);
-    for (const char* text : {"", "4294967296", "0x100000000", "-1", "+1", "1 ", "0x", "0x+1"}) {
-        EXPECT_FALSE(ParseDword(text).has_value()) << '"' << text << '"';
-    }
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(EncodeRegData("REG_BINARY", "0aFf", type, bytes));
-    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x0a, 0xff}));
-    for (const char* text : {"abc", "+1", "1g"}) {
-        EXPECT_FALSE(EncodeRegData("REG_BINARY", std::string(text), type, bytes)) << text;
-    }
 }
 
 }  // namespace
