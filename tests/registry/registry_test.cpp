@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "emulator/command.h"
 #include "emulator/temp_dir.h"
@@ -26,6 +24,11 @@ const std::string kRegKey =
 // Values as Values() lists them.
 const std::string kOn = "SM AutoRun|4|01000000\n";
 const std::string kOff = "SM AutoRun|4|00000000\n";
+
+// quillet-reg's arguments for a value.
+std::vector<std::string> Value(const char* name, const char* type, const char* data) {
+    return {"/v", name, "/t", type, "/d", data};
+}
 
 enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop };
 using enum FileState;
@@ -50,10 +53,7 @@ protected:
 
     std::string Folder() const { return dir_.File("store"); }
     std::string Database() const { return dir_.File("store/registry.db"); }
-    std::string FileBytes() const {
-        std::ifstream in(Database(), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    std::string FileBytes() const { return RunCommand({"cat", Database()}).out; }
 
     // The driver key made by the tool, with `value` (quillet-reg's /v, /t, /d) in it.
     void Seed(std::vector<std::string> value, FileState state = Writable) {
@@ -124,26 +124,18 @@ TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
     }
 }
 
-const std::vector<std::string> kSeedOn{"/v", "SM AutoRun", "/t", "REG_DWORD", "/d", "1"};
+const std::vector<std::string> kSeedOn = Value("SM AutoRun", "REG_DWORD", "1");
 const std::string kOther = "Other|1|7800\n";
+const std::string kLowerZero = "sm autorun|4|00000000\n";
 INSTANTIATE_TEST_SUITE_P(
     RegistryStates, AutoRunTest,
     ::testing::ValuesIn(std::vector<AutoRunCase>{
         {"MissingFile", {}, Writable, 1, "", ""},
-        {"MissingValue", {"/v", "Other", "/d", "x"}, Writable, 1, kOther + kOff, kOther + kOn},
-        {"Zero", {"/v", "SM AutoRun", "/t", "REG_DWORD", "/d", "0X0"}, Writable, 0, kOff, kOff},
-        {"HoldsFiveBytes",
-         {"/v", "SM AutoRun", "/t", "REG_BINARY", "/d", "0000000001"},
-         Writable,
-         1,
-         kOff,
-         kOn},
-        {"NamedInOtherCase",
-         {"/v", "sm autorun", "/t", "REG_DWORD", "/d", "0"},
-         Writable,
-         0,
-         "sm autorun|4|00000000\n",
-         "sm autorun|4|00000000\n"},
+        {"MissingValue", Value("Other", "REG_SZ", "x"), Writable, 1, kOther + kOff, kOther + kOn},
+        {"Zero", Value("SM AutoRun", "REG_DWORD", "0X0"), Writable, 0, kOff, kOff},
+        {"FiveBytes", Value("SM AutoRun", "REG_BINARY", "0000000001"), Writable, 1, kOff, kOn},
+        {"NamedInOtherCase", Value("sm autorun", "REG_DWORD", "0"), Writable, 0, kLowerZero,
+         kLowerZero},
         {"ReadOnlyFile", kSeedOn, ReadOnlyFile, 1, kOn, kOn},
         {"ReadOnlyFolder", kSeedOn, ReadOnlyFolder, 1, kOn, kOn}}),
     [](const auto& info) { return std::string(info.param.name); });
