@@ -1,13 +1,9 @@
-// The Qt framework under the pages: what app/dialog_framework.h promises and
-// the whole runs of pages_test cannot see (a page hidden at once when it ends,
-// the main window owning later pages, the close box as Cancel, the quit
-// request), the page window's texts, menu and names, and the quit signals.
+// The quit request and the quit signals: what the whole runs of pages_test
+// and the end-to-end tests cannot see.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QLabel>
-#include <QListWidget>
 #include <QTimer>
 
 #include "platform/qt/message_boxes_qt.h"
@@ -19,38 +15,12 @@ using quillet::testing::QtDriver;
 
 namespace {
 
-// A page that logs what happens to it, with handlers the test sets.
-class TestPage : public DialogPage {
+// A page whose commands the test handles.
+class CommandPage : public DialogPage {
 public:
-    TestPage(QtDialogFramework& framework, int dialogId, QStringList& log)
-        : DialogPage(framework, dialogId), log_(log) {}
-
-    std::function<void(TestPage&)> ok;
+    using DialogPage::DialogPage;
     std::function<void()> command;
-
-    bool OnInitDialog() override {
-        log_ << QString("init %1").arg(DialogId());
-        return DialogPage::OnInitDialog();
-    }
-    void OnOK() override {
-        log_ << QString("ok %1").arg(DialogId());
-        ok ? ok(*this) : DialogPage::OnOK();
-    }
-    void OnCancel() override {
-        log_ << QString("cancel %1").arg(DialogId());
-        DialogPage::OnCancel();
-    }
-    void OnCommand(int id) override {
-        log_ << QString("command %1").arg(id);
-        command();
-    }
-    bool Visible() const {
-        PageWindow* window = static_cast<QtDialogFramework&>(Framework()).WindowOf(*this);
-        return window && window->isVisible();
-    }
-
-private:
-    QStringList& log_;
+    void OnCommand(int) override { command(); }
 };
 
 }  // namespace
@@ -60,35 +30,6 @@ class FrameworkTest : public QObject {
 
 private slots:
     void cleanup() { QCOMPARE(QApplication::topLevelWidgets().size(), 0); }
-
-    // The wizard's chain: a page opened from the main window is its child and
-    // leaves it on screen; a page that ends is hidden at once, its window kept
-    // until its run returns, while the page it opened runs nested.
-    void pagesEndHiddenAtOnceAndNestUnderTheMainWindow() {
-        QtDialogFramework framework;
-        QtDriver driver(framework);
-        QStringList log;
-        TestPage main(framework, 102, log), start(framework, 138, log), run(framework, 139, log);
-        main.command = [&] { start.DoModal(); };
-        start.ok = [&](TestPage& self) {
-            self.DialogPage::OnOK();
-            log << (self.Visible() || !self.Window() ? "not hidden" : "hidden");
-            log << QString("returned %1").arg(run.DoModal());
-        };
-        framework.SetMainWindow(&main);
-        driver.Then(102, QtDriver::Key(Qt::Key_I, Qt::ControlModifier));
-        driver.Then(138, [&](PageWindow& window) {
-            QCOMPARE(window.parentWidget(), framework.WindowOf(main));
-            QVERIFY(main.Visible());
-            QTest::mouseClick(window.Button(kIdOk), Qt::LeftButton);
-        });
-        driver.Then(139, [](PageWindow& window) { window.close(); });  // the close box
-        driver.Then(102, QtDriver::ClickButton(kIdCancel));
-        QCOMPARE(main.DoModal(), 2);
-        framework.SetMainWindow(nullptr);
-        QCOMPARE(log, QStringList({"init 102", "command 1017", "init 138", "ok 138", "hidden",
-                                   "init 139", "cancel 139", "returned 2", "cancel 102"}));
-    }
 
     // A quit request ends the box that waits and the runs around it, and stays
     // posted: later pages and boxes end before they show.
@@ -102,7 +43,8 @@ private slots:
             framework.QuitPending() ? box.reject()
                                     : QTimer::singleShot(0, [&] { framework.PostQuitMessage(3); });
         };
-        TestPage page(framework, 102, log);
+        driver.onPage = [&](int id) { log << QString("page %1").arg(id); };
+        CommandPage page(framework, 102);
         page.command = [&] {
             boxes.ShowMessage(&page, "waiting", nullptr, MessageIcon::None);
             log << "box returned";
@@ -111,33 +53,8 @@ private slots:
         QCOMPARE(page.DoModal(), -1);
         QCOMPARE(page.DoModal(), -1);
         boxes.ShowMessage(nullptr, "never waits", nullptr, MessageIcon::None);
-        QCOMPARE(log, QStringList({"init 102", "command 1018", "box", "box returned", "init 102"}));
+        QCOMPARE(log, QStringList({"page 102", "box", "box returned"}));
         QCOMPARE(framework.QuitExitCode(), 3);
-    }
-
-    // Texts are plain; a list is named by the text above it for screen
-    // readers; the window menu holds the page's commands, Close and the
-    // appended entries.
-    void windowTextsMenuAndNames() {
-        PageWindow select(*FindDialogLayout(102));
-        select.SetFieldText(811, "<b>Choose</b> & go");
-        select.AppendMenuSeparator();
-        select.AppendMenuEntry(16, "&About Quillet...");
-        QCOMPARE(select.TextField(811)->textFormat(), Qt::PlainText);
-        QCOMPARE(select.List(kPrinterListId)->accessibleName(), QString("<b>Choose</b> & go"));
-        QStringList entries;
-        std::unique_ptr<QMenu> menu(select.BuildMenu());
-        for (QAction* action : menu->actions()) {
-            entries << (action->isSeparator() ? "-" : action->text());
-        }
-        QCOMPARE(entries, QStringList({"&Install Printer Driver...", "Re&fresh Printer List", "-",
-                                       "&Close", "-", "&About Quillet..."}));
-        PageWindow about(*FindDialogLayout(100));
-        QStringList names;
-        for (QLabel* label : about.findChildren<QLabel*>()) {
-            names << label->accessibleName();
-        }
-        QVERIFY(names.contains("Quillet"));  // the icon
     }
 
     // SIGINT, SIGTERM and SIGHUP post one quit request through the event
