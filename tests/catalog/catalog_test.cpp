@@ -20,12 +20,21 @@ TEST(Catalog, FileFormat) {
     MessageCatalog catalog;
     std::string error;
     EXPECT_TRUE(catalog.AddFile("# comment\r\n@base 4000\r\n\r\n1\tEins \"zwei\"\t drei\r\n61\t" +
-                                    std::string(290, 'x') + "\n@base 0\n101\t&About\n",
+                                    std::string(290, 'x') +
+                                    "\n@base 0\n101\t&About\n@base 1000\n2\tTwo\n",
                                 &error))
         << error;
     EXPECT_EQ(catalog.Load(4001), "Eins \"zwei\"\t drei");
     EXPECT_EQ(catalog.Load(4061).size(), 290u);  // no cut at 255
     EXPECT_EQ(catalog.Load(101), "&About");
+    // A text missing from a set stays empty: it is not replaced by the English one.
+    PlatformDoubles doubles;
+    NoPages pages;
+    UpgradeApp app(doubles.Services(), pages, catalog);
+    app.LanguageBase = 4000;
+    std::string text = "before";
+    app.LoadText(text, 2);
+    EXPECT_EQ(text, "");
     for (const char* bad : {"1 no tab", "@base 70000", "@base 65000\n600\tx", "-1\tx"}) {
         EXPECT_FALSE(MessageCatalog().AddFile(bad, &error)) << bad;
     }

@@ -66,6 +66,28 @@ TEST(ConfigReader, ReadsTheFileByTheRules) {
     }
 }
 
+// A welcome page that could not be made (-1) counts as confirmed: the
+// selection page follows.
+TEST(StartUp, WelcomePageThatCannotBeMadeCountsAsConfirmed) {
+    struct : FirstPages {
+        std::vector<int> runs;
+        int RunWelcomePage(UpgradeApp&) override { return runs.push_back(140), -1; }
+        int RunSelectPrinterPage(UpgradeApp&) override { return runs.push_back(102), -1; }
+    } pages;
+    struct : ConfigFiles {
+        std::FILE* Open(const std::string&) override {
+            static char config[] = "K7\r\nN\r\nx\r\n";
+            return ::fmemopen(config, sizeof config - 1, "rb");
+        }
+    } config;
+    PlatformDoubles doubles;
+    UpgradeApp app({doubles.userLanguage, doubles.platformVersion, doubles.messageBoxes,
+                    doubles.spooler, doubles.imageFiles, doubles.registry, config},
+                   pages);
+    app.InitInstance();
+    EXPECT_EQ(pages.runs, (std::vector<int>{140, 102}));
+}
+
 // Sorted without regard to case; the first entry that begins with the model's
 // name, a space in it matching an underscore of a queue's name, else the first.
 // No printers leave the list and the user's choice as they were.
