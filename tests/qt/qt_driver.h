@@ -1,5 +1,5 @@
 // Drives the Qt framework's pages and boxes from a test: what the user does
-// each time a page of a dialog id, or a message box, waits for input.
+// each time a page of a dialog id waits for input; a message box gets OK.
 #pragma once
 
 #include <QMenu>
@@ -17,11 +17,9 @@ namespace quillet::testing {
 class QtDriver {
 public:
     using PageAction = std::function<void(PageWindow&)>;
-    using BoxAction = std::function<void(QMessageBox&)>;
 
     explicit QtDriver(QtDialogFramework& framework) : framework_(framework) {
         framework_.onPageWaiting = [this](DialogPage& page, PageWindow& window) {
-            shown.push_back(page.DialogId());
             if (onPage) {
                 onPage(page.DialogId());
             }
@@ -49,18 +47,11 @@ public:
             if (!box) {
                 return;
             }
-            boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
-                             box->parentWidget()});
             if (onBox) {
-                onBox(boxes.back());
+                onBox({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
+                       box->parentWidget()});
             }
-            if (boxActions_.empty()) {
-                box->button(QMessageBox::Ok)->click();
-                return;
-            }
-            BoxAction action = std::move(boxActions_.front());
-            boxActions_.pop_front();
-            action(*box);
+            box->button(QMessageBox::Ok)->click();
         };
     }
     ~QtDriver() {
@@ -69,7 +60,6 @@ public:
     }
 
     void Then(int dialogId, PageAction action) { pages_[dialogId].push_back(std::move(action)); }
-    void ThenBox(BoxAction action) { boxActions_.push_back(std::move(action)); }
 
     // The user's actions.
     static PageAction ClickButton(int id) {
@@ -106,15 +96,12 @@ public:
     // Called as each page or box waits, before the scripted action.
     std::function<void(int dialogId)> onPage;
     std::function<void(const BoxSeen&)> onBox;
-    std::vector<int> shown;
     std::vector<int> unscripted;
     std::vector<int> inactive;
-    std::vector<BoxSeen> boxes;
 
 private:
     QtDialogFramework& framework_;
     std::map<int, std::deque<PageAction>> pages_;
-    std::deque<BoxAction> boxActions_;
 };
 
 }  // namespace quillet::testing

@@ -1,0 +1,206 @@
+// The rules that no whole run reaches: reading "quillet.txt" and the image
+// (real files), the printer list's order and preselection, and the driver
+// key's path and value.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "emulator/temp_dir.h"
+#include "platform/image_file_posix.h"
+#include "printer/printer_list.h"
+#include "tests/doubles/doubles.h"
+#include "tests/doubles/first_pages.h"
+
+namespace quillet::testing {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(ConfigReader, ReadsTheFileByTheRules) {
+    const std::string longName(1022, 'n');
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* target;  // nullptr: the file is rejected
+        Names entries;       // the image paths read, in order
+    } rows[] = {
+        {"J3IsAcceptedAlike", "J3\r\nName\r\nx\r\nFile=a.bin\r\n", "Name", {"a.bin"}},
+        {"LineFeedStaysWhereNoCarriageReturn", "K7\r\nN\nx\nFile=f.bin\n", "N\n", {"f.bin\n"}},
+        {"KeywordIsExact", "k7\r\nN\r\nx\r\n", nullptr, {}},
+        {"TextIsCutAtFirstCarriageReturn", "K7\rjunk\r\nN\rmore\r\nx\r\n", "N", {}},
+        {"ThreeLinesWithoutLastLineEnd", "K7\r\nN\r\nx", "N", {}},
+        {"TwoLinesAreRejected", "J3\r\nN\r\n", nullptr, {}},
+        // Kept, not dropped: the path would otherwise only be missed once the
+        // printer waits in download mode.
+        {"LastListLineWithoutLineEndIsKept", "K7\r\nN\r\nx\r\nFile=a", "N", {"a"}},
+        {"SixListLinesFillFiveEntries",
+         "K7\r\nN\r\nx\r\nFile=0\r\nab\r\nFile=2\r\nFile=3\r\nFile=4\r\nFile=5\r\n",
+         "N",
+         {"0", "", "2", "3", "4"}},
+        // 1022 characters, CR, LF: the first 1023 bytes are line 2, the lone
+        // line feed is line 3 and the real line 3 the first list line.
+        {"OverlongLineSplitsAt1023Bytes",
+         "K7\r\n" + longName + "\r\nline3-text\r\n",
+         longName.c_str(),
+         {"-text"}},
+    };
+    TempDir dir;
+    PlatformDoubles doubles;
+    NoPages pages;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::ofstream(dir.File("quillet.txt"), std::ios::binary | std::ios::trunc) << row.bytes;
+        UpgradeApp app(doubles.Services(), pages);
+        EXPECT_EQ(app.LoadConfigFrom(dir.File("quillet.txt")), row.target ? 1 : 0);
+        if (row.target) {
+            EXPECT_EQ(app.TargetPrinter, row.target);
+            EXPECT_EQ(Names(app.ImagePaths.begin(), app.ImagePaths.begin() + app.ImagePathCount),
+                      row.entries);
+        }
+    }
+}
+
+// A welcome page that could not be made (-1) counts as confirmed: the
+// selection page follows.
+TEST(StartUp, WelcomePageThatCannotBeMadeCountsAsConfirmed) {
+    struct : FirstPages {
+        std::vector<int> runs;
+        int RunWelcomePage(UpgradeApp&) override { return runs.push_back(140), -1; }
+        int RunSelectPrinterPage(UpgradeApp&) override { return runs.push_back(102), -1; }
+    } pages;
+    struct : ConfigFiles {
+        std::FILE* Open(const std::string&) override {
+            static char config[] = "K7\r\nN\r\nx\r\n";
+            return ::fmemopen(config, sizeof config - 1, "rb");
+        }
+    } config;
+    PlatformDoubles doubles;
+    UpgradeApp app({doubles.userLanguage, doubles.platformVersion, doubles.messageBoxes,
+                    doubles.spooler, doubles.imageFiles, doubles.registry, config},
+                   pages);
+    app.InitInstance();
+    EXPECT_EQ(pages.runs, (std::vector<int>{140, 102}));
+}
+
+// Sorted without regard to case; the first entry that begins with the model's
+// name, a space in it matching an underscore of a queue's name, else the first.
+// No printers leave the list and the user's choice as they were.
+TEST(FillPrinterList, ListsSortedAndPreselects) {
+    const struct {
+        Names printers;  // in the spooler's order
+        const char* target;
+        Names entries;
+        int selection;
+    } rows[] = {
+        {{"office", "TARVANE NIMBREL K7 (Copy 2)", "Zeta", "tarvane nimbrel k7"},
+         "Tarvane Nimbrel K7",
+         {"office", "tarvane nimbrel k7", "TARVANE NIMBREL K7 (Copy 2)", "Zeta"},
+         1},
+        {{"Tarvane Nimbrel K7", "My Tarvane_Nimbrel K7", "A"},
+         "Tarvane_Nimbrel",
+         {"A", "My Tarvane_Nimbrel K7", "Tarvane Nimbrel K7"},
+         0},
+    };
+    CallLog log;
+    RecordingSpooler spooler(log);
+    PrinterListModel list;
+    for (const auto& row : rows) {
+        spooler.printers = row.printers;
+        EXPECT_EQ(FillPrinterList(spooler, list, row.target), 1);
+        EXPECT_EQ(list.Entries(), row.entries);
+        EXPECT_EQ(list.GetCurSel(), row.selection);
+    }
+    list.SetCurSel(2);
+    spooler.printers.clear();
+    EXPECT_EQ(FillPrinterList(spooler, list, "Tarvane Nimbrel K7"), 0);
+    EXPECT_EQ(list.Entries(), rows[1].entries);
+    EXPECT_EQ(list.GetCurSel(), 2);
+}
+
+// A value with only higher bytes set counts as on. A key path that does not
+// fit its 1024-character buffer is never opened: cut short, it could name
+// another printer's key.
+TEST(AutoRun, HigherBytesCountAndAPathTooLongIsNeverOpened) {
+    const std::string prefix = "System\\CurrentControlSet\\control\\Print\\Printers\\";
+    const std::size_t fitting = 1023 - prefix.size() - std::strlen("\\PrinterDriverData");
+    for (const std::size_t length : {fitting, fitting + 1}) {
+        PlatformDoubles doubles;
+        NoPages pages;
+        UpgradeApp app(doubles.Services(), pages);
+        app.TargetPrinter = std::string(length, 'p');
+        const std::string path = prefix + app.TargetPrinter + "\\PrinterDriverData";
+        for (const std::string& key : {path, path.substr(0, 1023)}) {
+            doubles.registry.SetDword(key, "SM AutoRun", 0x100);
+        }
+        app.ReadAutoRun();
+        app.WriteAutoRun(0);
+        EXPECT_EQ(app.SavedAutoRun, 1) << length;
+        EXPECT_EQ(doubles.log.Count("RegSetValue"), length == fitting ? 1 : 0) << length;
+    }
+}
+
+// A writer that opens the image after it was opened, or any change to it,
+// spoils the read; where no lease is granted, only the change shows. Large
+// images are read as two halves at once: they arrive byte for byte, an odd
+// size included.
+TEST(PosixImageFiles, ImageReadsWholeUnlessChangedAfterTheOpen) {
+    TempDir folder("quillet-image");
+    const std::string path = folder.File("firmware.bin");
+    const std::uint32_t large = (32u << 20) + 4097;
+    const std::pair<std::uint32_t, std::function<void()>> rows[] = {
+        {5, [] {}},
+        {large, [] {}},
+        {0, [&] { ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)); }},
+        {0, [&] { ::chmod(path.c_str(), 0640); }},
+    };
+    for (const auto& [expected, change] : rows) {
+        std::string image(std::max(expected, 5u), '\0');
+        for (std::size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<char>(i % 251);
+        }
+        std::ofstream(path, std::ios::binary) << image;
+        PosixImageFiles files;
+        FileHandle file = 0;
+        ASSERT_TRUE(files.OpenFile(path, file));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));  // past the time stamp
+        change();
+        std::string block(image.size(), 'x');
+        EXPECT_EQ(files.ReadFile(file, block.data(), static_cast<std::uint32_t>(block.size())),
+                  expected);
+        EXPECT_TRUE(expected == 0 || block == image) << expected;
+        files.CloseFile(file);
+    }
+}
+
+// A writer may open the image at any moment, also while the open is still
+// taking the lease, before which the lease's break would end the program.
+TEST(PosixImageFiles, WriterOpeningTheImageDuringTheOpenIsOutlived) {
+    TempDir folder("quillet-image");
+    const std::string path = folder.File("firmware.bin");
+    std::ofstream(path, std::ios::binary) << "image";
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        while (!done) {
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        }
+    });
+    PosixImageFiles files;
+    for (int i = 0; i < 20000; ++i) {
+        FileHandle file = 0;
+        if (files.OpenFile(path, file)) {
+            files.CloseFile(file);
+        }
+    }
+    done = true;
+    writer.join();
+}
+
+}  // namespace
+}  // namespace quillet::testing
