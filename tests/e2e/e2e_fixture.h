@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -51,11 +52,8 @@ inline std::vector<std::string> Lines(const std::string& text) {
 inline std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,
                                                   const std::string& prefix) {
     std::vector<std::string> found;
-    for (const std::string& line : lines) {
-        if (line.rfind(prefix, 0) == 0) {
-            found.push_back(line);
-        }
-    }
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
+                 [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
     return found;
 }
 

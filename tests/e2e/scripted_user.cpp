@@ -23,7 +23,6 @@
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
-#include <deque>
 #include <map>
 
 #include "platform/qt/dialog_framework_qt.h"
@@ -71,12 +70,8 @@ private:
     }
 
     QString Next(const QString& key) {
-        auto& queue = actions_[key];
-        const QString action = queue.empty() ? QString() : queue.front();
-        if (!queue.empty()) {
-            queue.pop_front();
-        }
-        return action;
+        QStringList& queue = actions_[key];
+        return queue.isEmpty() ? QString() : queue.takeFirst();
     }
 
     void OnPage(int dialogId, PageWindow& window) {
@@ -181,7 +176,7 @@ private:
 
     QtDialogFramework& framework_;
     QFile log_;
-    std::map<QString, std::deque<QString>> actions_;
+    std::map<QString, QStringList> actions_;
     std::map<int, QString> statusTexts_;
     int statusShots_ = 0;
 };
