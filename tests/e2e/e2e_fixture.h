@@ -12,12 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <sstream>
 
 #include "emulator/command.h"
 #include "emulator/private_cupsd.h"
-#include "emulator/sha256.h"
 #include "emulator/temp_dir.h"
 #include "platform/registry_sqlite.h"
 
@@ -123,12 +121,12 @@ protected:
 
         // A firmware image that no run could produce by chance, three times
         // an ordinary user's locked-memory limit of 8 MiB.
-        std::mt19937 random(7);
-        firmware_.resize(24 << 20);
-        for (char& byte : firmware_) {
-            byte = static_cast<char>(random());
-        }
-        std::ofstream(folder_.File("firmware.bin"), std::ios::binary) << firmware_;
+        firmwareSha256_ = RunCommand({"sh", "-c",
+                                      "cd \"$0\" && head -c 25165824 /dev/urandom >firmware.bin "
+                                      "&& sha256sum firmware.bin | head -c 64",
+                                      folder_.Path().string()})
+                              .out;
+        ASSERT_EQ(firmwareSha256_.size(), 64u);
     }
 
     // Writes the configuration and the user's script, runs the program in the
@@ -155,16 +153,11 @@ protected:
     // The recovery records runs left in the state folder, one after another;
     // an emptied file holds none.
     std::optional<std::string> Record() const {
-        std::optional<std::string> records;
-        std::error_code none;
-        for (const auto& file :
-             std::filesystem::directory_iterator(folder_.File("state/quillet"), none)) {
-            if (file.path().filename().string().rfind("autorun-record-", 0) == 0 &&
-                file.file_size() > 0) {
-                records = records.value_or("") + ReadFile(file.path());
-            }
-        }
-        return records;
+        const std::string records =
+            RunCommand({"sh", "-c", "cat \"$0\"/autorun-record-* 2>/dev/null",
+                        folder_.File("state/quillet")})
+                .out;
+        return records.empty() ? std::nullopt : std::optional(records);
     }
 
     std::vector<std::string> JobKinds() {
@@ -179,13 +172,13 @@ protected:
     // The printer got the test page, download mode and the image as read at the start.
     void ExpectTheWholeUpgradeSent() {
         ASSERT_EQ(JobKinds(), kAllJobs);
-        EXPECT_EQ(cupsd_.EmulatedJobs()[2].sha256, Sha256::Of(firmware_.data(), firmware_.size()));
+        EXPECT_EQ(cupsd_.EmulatedJobs()[2].sha256, firmwareSha256_);
     }
 
     PrivateCupsd cupsd_;
     TempDir folder_{"quillet-e2e"};
     const std::string registryPath_ = folder_.File("registry.db");
-    std::string firmware_;
+    std::string firmwareSha256_;
     CommandResult result_;
 };
 
