@@ -8,7 +8,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -177,41 +176,35 @@ private:
     PrinterHandle next_ = 1;
 };
 
-inline std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// Keys by lower-cased path, values by lower-cased name.
+// Keys by path, values by name, as the program spells them.
 class RecordingRegistry : public Recorded<Registry> {
 public:
     using Recorded::Recorded;
 
     void SetDword(const std::string& path, const std::string& name, std::uint32_t value) {
-        auto& bytes = keys_[Lower(path)][Lower(name)];
+        auto& bytes = keys_[path][name];
         bytes.resize(4);
         std::memcpy(bytes.data(), &value, 4);
     }
     std::optional<std::uint32_t> Dword(const std::string& path, const std::string& name) const {
-        auto key = keys_.find(Lower(path));
-        if (key == keys_.end() || key->second.count(Lower(name)) == 0 ||
-            key->second.at(Lower(name)).size() != 4) {
+        auto key = keys_.find(path);
+        if (key == keys_.end() || key->second.count(name) == 0 ||
+            key->second.at(name).size() != 4) {
             return std::nullopt;
         }
         std::uint32_t value = 0;
-        std::memcpy(&value, key->second.at(Lower(name)).data(), 4);
+        std::memcpy(&value, key->second.at(name).data(), 4);
         return value;
     }
 
     bool OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) override {
         if (!log_.Record(access == RegistryAccess::Write ? "RegOpenKey(write)"
                                                          : "RegOpenKey(read)") ||
-            keys_.count(Lower(path)) == 0) {
+            keys_.count(path) == 0) {
             return false;
         }
         key = next_++;
-        open_[key] = Lower(path);
+        open_[key] = path;
         return true;
     }
     bool QueryValue(RegistryKey key, const std::string& valueName, std::uint32_t& type,
@@ -220,7 +213,7 @@ public:
             return false;
         }
         auto& values = keys_[open_[key]];
-        auto value = values.find(Lower(valueName));
+        auto value = values.find(valueName);
         if (value == values.end() || value->second.size() > size) {
             return false;
         }
@@ -234,8 +227,8 @@ public:
         if (!log_.Record("RegSetValue") || open_.count(key) == 0) {
             return false;
         }
-        keys_[open_[key]][Lower(valueName)].assign(data, data + size);
-        if (Lower(valueName) == "sm autorun" && type == REG_DWORD && size == 4) {
+        keys_[open_[key]][valueName].assign(data, data + size);
+        if (valueName == "SM AutoRun" && type == REG_DWORD && size == 4) {
             log_.story.push_back("AutoRun := " + std::to_string(*Dword(open_[key], valueName)));
         }
         return true;
@@ -328,9 +321,8 @@ private:
 struct FixedUserLanguage : Recorded<UserLanguage> {
     using Recorded::Recorded;
     std::uint16_t UserDefaultLangId() override {
-        return log_.Record("GetUserDefaultLangID") ? languageId : 0;
+        return log_.Record("GetUserDefaultLangID") ? 1033 : 0;
     }
-    std::uint16_t languageId = 1033;
 };
 
 struct FixedPlatformVersion : Recorded<PlatformVersion> {

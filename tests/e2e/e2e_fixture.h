@@ -6,17 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <sstream>
 
 #include "emulator/command.h"
 #include "emulator/private_cupsd.h"
-#include "emulator/sha256.h"
 #include "emulator/temp_dir.h"
 #include "platform/registry_sqlite.h"
 
@@ -26,6 +25,10 @@ inline constexpr const char* kKeyPath =
     "System\\CurrentControlSet\\control\\Print\\Printers\\Tarvane_Nimbrel_K7\\PrinterDriverData";
 inline constexpr std::chrono::milliseconds kJobTimeout(60000);
 inline constexpr const char* kAutoRunOn = "4 01000000\n";  // a DWORD of 1
+inline constexpr const char* kAutoRunOff = "4 00000000\n";
+// The user's script up to the download page's OK, and what the printer then gets.
+inline constexpr const char* kFullScript = "140 ok\n102 ok\n129 ok\n130 ok\n132 ok\n133 ok\n";
+inline const std::vector<std::string> kAllJobs = {"test-page", "download-mode", "firmware"};
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -47,11 +50,8 @@ inline std::vector<std::string> Lines(const std::string& text) {
 inline std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,
                                                   const std::string& prefix) {
     std::vector<std::string> found;
-    for (const std::string& line : lines) {
-        if (line.rfind(prefix, 0) == 0) {
-            found.push_back(line);
-        }
-    }
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
+                 [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
     return found;
 }
 
@@ -63,27 +63,34 @@ inline std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
-// sh, once the program runs in the background as $pid: waits up to 30 seconds
-// until `file` (a shell word) holds `text`, then runs `command`.
+// sh helpers every run's shell has: `await TENTHS TEST...` retries TEST for
+// up to TENTHS tenths of a second and fails if it never passes; once the
+// program runs in the background as $pid, `delivered` waits until no signal
+// is pending for it (two equal pending signals merge into one), and `hold
+// [SECONDS]` keeps the registry file locked (one second by default), e.g. so
+// that the first signal's unwinding is still writing the value back when the
+// next signal comes.
+inline constexpr const char* kShellHelpers =
+    "await() { await_t=$1; shift; await_n=0; until \"$@\" 2>/dev/null; do "
+    "[ $await_n -ge $await_t ] && return 1; sleep 0.1; await_n=$((await_n+1)); done; }; "
+    "delivered() { while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$pid/status; do :; done; }; "
+    "hold() { printf 'BEGIN EXCLUSIVE;\\n.shell touch held\\n.shell sleep %s\\nCOMMIT;\\n' "
+    "${1:-1} | sqlite3 \"$QUILLET_REGISTRY_DB\" & await 300 [ -e held ]; }\n";
+
+// sh: waits up to 30 seconds until `file` (a shell word) holds `text`, then
+// runs `command`.
 inline std::string AwaitThen(const std::string& file, const std::string& text,
                              const std::string& command) {
-    return "n=0; until grep -qF -- " + Quoted(text) + " " + file +
-           " 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n+1)); done; " + command + "; ";
+    return "await 300 grep -qF -- " + Quoted(text) + " " + file + "; " + command + "\n";
 }
 
 // sh that starts the program in the background as $pid, runs `steps` and
 // waits for everything it started; a program that hangs is killed after a
-// minute. Two helpers for `steps`: `delivered` waits until no signal is
-// pending for the program (two equal pending signals merge into one); `hold`
-// keeps the registry file locked for a second, so that the first signal's
-// unwinding is still writing the value back when the next signal comes.
+// minute.
 inline std::string InBackground(const std::string& steps, const std::string& arguments = "") {
-    return "delivered() { while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$pid/status; do :; done; }; "
-           "hold() { printf 'BEGIN EXCLUSIVE;\\n.shell touch held\\n.shell sleep 1\\nCOMMIT;\\n' "
-           "| sqlite3 \"$QUILLET_REGISTRY_DB\" & until [ -e held ]; do sleep 0.01; done; }; "
-           "\"$0\"" +
-           arguments + " & pid=$!; (sleep 60 && kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!; " +
-           steps + "wait $pid; status=$?; kill $watchdog 2>/dev/null; wait; exit $status";
+    return "\"$0\"" + arguments +
+           " & pid=$!; (sleep 60 && kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!; " + steps +
+           "wait $pid; status=$?; kill $watchdog 2>/dev/null; wait; exit $status";
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -114,25 +121,24 @@ protected:
 
         // A firmware image that no run could produce by chance, three times
         // an ordinary user's locked-memory limit of 8 MiB.
-        std::mt19937 random(7);
-        firmware_.resize(24 << 20);
-        for (char& byte : firmware_) {
-            byte = static_cast<char>(random());
-        }
-        std::ofstream(folder_.File("firmware.bin"), std::ios::binary) << firmware_;
+        firmwareSha256_ = RunCommand({"sh", "-c",
+                                      "cd \"$0\" && head -c 25165824 /dev/urandom >firmware.bin "
+                                      "&& sha256sum firmware.bin | head -c 64",
+                                      folder_.Path().string()})
+                              .out;
+        ASSERT_EQ(firmwareSha256_.size(), 64u);
     }
 
     // Writes the configuration and the user's script, runs the program in the
     // folder (with `around` wrapped around its start in sh) and returns the
     // lines the scripted user logged.
-    std::vector<std::string> RunProgram(const std::string& imageLine, const std::string& script,
+    std::vector<std::string> RunProgram(const std::string& script,
                                         const std::string& around = "exec \"$0\"") {
         std::ofstream(folder_.File("quillet.txt"), std::ios::binary)
-            << "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\n"
-            << imageLine << "\r\n";
+            << "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFile=firmware.bin\r\n";
         std::ofstream(folder_.File("quillet-user.txt")) << script;
-        result_ = RunCommand({"sh", "-c", "cd \"$1\" || exit 1\n" + around, QUILLET_E2E_PROGRAM,
-                              folder_.Path().string()});
+        result_ = RunCommand({"sh", "-c", kShellHelpers + ("cd \"$1\" || exit 1\n" + around),
+                              QUILLET_E2E_PROGRAM, folder_.Path().string()});
         return Lines(ReadFile(folder_.File("quillet-user.log")));
     }
 
@@ -147,21 +153,11 @@ protected:
     // The recovery records runs left in the state folder, one after another;
     // an emptied file holds none.
     std::optional<std::string> Record() const {
-        std::optional<std::string> records;
-        std::error_code none;
-        for (const auto& file :
-             std::filesystem::directory_iterator(folder_.File("state/quillet"), none)) {
-            if (file.path().filename().string().rfind("autorun-record-", 0) == 0 &&
-                file.file_size() > 0) {
-                records = records.value_or("") + ReadFile(file.path());
-            }
-        }
-        return records;
-    }
-
-    // The record of a run that switched a value of 1 off in `store`.
-    static std::string RecordOfOne(const std::string& store) {
-        return "SM AutoRun=1\nPrinter=Tarvane_Nimbrel_K7\nStore=" + store + "\n";
+        const std::string records =
+            RunCommand({"sh", "-c", "cat \"$0\"/autorun-record-* 2>/dev/null",
+                        folder_.File("state/quillet")})
+                .out;
+        return records.empty() ? std::nullopt : std::optional(records);
     }
 
     std::vector<std::string> JobKinds() {
@@ -173,10 +169,16 @@ protected:
         return kinds;
     }
 
+    // The printer got the test page, download mode and the image as read at the start.
+    void ExpectTheWholeUpgradeSent() {
+        ASSERT_EQ(JobKinds(), kAllJobs);
+        EXPECT_EQ(cupsd_.EmulatedJobs()[2].sha256, firmwareSha256_);
+    }
+
     PrivateCupsd cupsd_;
     TempDir folder_{"quillet-e2e"};
     const std::string registryPath_ = folder_.File("registry.db");
-    std::string firmware_;
+    std::string firmwareSha256_;
     CommandResult result_;
 };
 

@@ -7,10 +7,9 @@
 // nothing, so the page waits until something outside ends the run), watch
 // (hold, and log each new text of the page's status lines as
 // "status <id>|<text>", the n-th with a screenshot "status-<n>.png" of the
-// page), wait (hold until the test makes a file "quillet-user.go", then ok),
-// go (once the test has made a file "go": twenty keystrokes, each delivered
-// from the event loop as a window system's are, then "answered" and the
-// page's next action); "box ok" for a message box; "file cancel" or
+// page), go (once the test has made a file "go": twenty keystrokes, each
+// delivered from the event loop as a window system's are, then "answered" and
+// the page's next action); "box ok" for a message box; "file cancel" or
 // "file <path>" for the file dialog. A page or box with nothing scripted for
 // it is left with Escape and logged as "unscripted".
 #include <QApplication>
@@ -24,7 +23,6 @@
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
-#include <deque>
 #include <map>
 
 #include "platform/qt/dialog_framework_qt.h"
@@ -72,12 +70,8 @@ private:
     }
 
     QString Next(const QString& key) {
-        auto& queue = actions_[key];
-        const QString action = queue.empty() ? QString() : queue.front();
-        if (!queue.empty()) {
-            queue.pop_front();
-        }
-        return action;
+        QStringList& queue = actions_[key];
+        return queue.isEmpty() ? QString() : queue.takeFirst();
     }
 
     void OnPage(int dialogId, PageWindow& window) {
@@ -102,20 +96,6 @@ private:
         Act(dialogId, window);
     }
 
-    // Polls for the file the test makes, removes it and then acts.
-    template <typename Action>
-    static void WhenFileAppears(PageWindow& window, const char* file, Action action) {
-        auto* timer = new QTimer(&window);
-        QObject::connect(timer, &QTimer::timeout, &window, [timer, file, action] {
-            if (QFile::remove(file)) {
-                timer->stop();
-                timer->deleteLater();
-                action();
-            }
-        });
-        timer->start(50);
-    }
-
     void Act(int dialogId, PageWindow& window) {
         const QString action = Next(QString::number(dialogId));
         if (action == "ok") {
@@ -126,12 +106,16 @@ private:
             // Leave the page waiting: the test ends the run from outside.
         } else if (action == "watch") {
             Watch(window);
-        } else if (action == "wait") {
-            WhenFileAppears(window, "quillet-user.go",
-                            [&window] { QTest::keyClick(&window, Qt::Key_Return); });
         } else if (action == "go") {
-            WhenFileAppears(window, "go",
-                            [this, dialogId, &window] { Keystrokes(dialogId, window, 20); });
+            // Polls for the file the test makes, and removes it.
+            auto* timer = new QTimer(&window);
+            QObject::connect(timer, &QTimer::timeout, &window, [this, timer, dialogId, &window] {
+                if (QFile::remove("go")) {
+                    timer->deleteLater();
+                    Keystrokes(dialogId, window, 20);
+                }
+            });
+            timer->start(50);
         } else {
             Log(QString("unscripted %1").arg(dialogId));
             QTest::keyClick(&window, Qt::Key_Escape);
@@ -192,7 +176,7 @@ private:
 
     QtDialogFramework& framework_;
     QFile log_;
-    std::map<QString, std::deque<QString>> actions_;
+    std::map<QString, QStringList> actions_;
     std::map<int, QString> statusTexts_;
     int statusShots_ = 0;
 };
