@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "platform/file_descriptor.h"
+
 namespace quillet {
 
 namespace {
@@ -14,28 +16,12 @@ namespace {
 // A checksum line is about 80 bytes; anything much larger is no checksum file.
 constexpr off_t kLargestChecksumFile = 4096;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 ImageChecksums::Found OpenSslImageChecksums::ReadChecksumFile(const std::string& path,
                                                               std::string& text) {
     // O_NONBLOCK so that a FIFO of that name cannot hang the open.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.get() < 0) {
         return errno == ENOENT ? Found::None : Found::Unreadable;
     }

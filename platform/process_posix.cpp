@@ -10,33 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/file_descriptor.h"
+
 extern char** environ;
 
 namespace quillet {
-
-namespace {
-
-// Closes the descriptor on every path.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { Close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    void Close() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
-private:
-    int fd_;
-};
-
-}  // namespace
 
 bool PosixProcessLauncher::StartProcess(const std::string& applicationName) {
     if (applicationName.empty() || applicationName.find('\0') != std::string::npos) {
@@ -62,8 +40,8 @@ bool PosixProcessLauncher::StartProcess(const std::string& applicationName) {
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         return false;
     }
-    Descriptor readEnd(ends[0]);
-    Descriptor writeEnd(ends[1]);
+    FileDescriptor readEnd(ends[0]);
+    FileDescriptor writeEnd(ends[1]);
 
     // Everything the children need is prepared before fork: after it, in a
     // process that may have threads, only async-signal-safe calls are made.

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/file_descriptor.h"
+
 namespace quillet {
 
 namespace {
@@ -117,16 +119,14 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
 
 // Looked at without waiting and without following a link.
 bool IsRegularFileOrMissing(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (file.get() < 0) {
         // A link, or a socket. Any other failure (a missing file, no right to
         // read) SQLite meets in turn, and fails on without waiting.
         return errno != ELOOP && errno != ENXIO;
     }
     struct stat status {};
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    ::close(fd);
-    return regular;
+    return ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // SQLite refuses a symbolic link anywhere in a path it opens with NOFOLLOW.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/file_descriptor.h"
 #include "platform/module_file.h"
 
 namespace quillet {
@@ -28,27 +29,11 @@ std::string ExecutableFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    ~Descriptor() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
-
 // Loads the module at `path` once its file has passed the checks, and returns
 // its entry; nullptr, and why in `reason`, when it cannot be used.
 SpoolerModuleEntry LoadModule(const std::string& path, std::string& reason) {
     // Not blocking, so that a FIFO in its place cannot hold the page up.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status = {};
     if (file.get() < 0 || ::fstat(file.get(), &status) != 0) {
         reason = std::strerror(errno);
