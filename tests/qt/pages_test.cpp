@@ -186,8 +186,8 @@ struct Run {
     QtDialogFramework framework;
     QtMessageBoxes boxes{framework};
     QtDriver driver{framework};
-    std::vector<std::optional<std::uint32_t>> autoRunAtJobs;
-    std::vector<std::optional<std::uint32_t>> autoRunAtRemovals;
+    // The autorun value as each call was made, by call.
+    std::map<std::string, std::vector<std::optional<std::uint32_t>>> autoRunAt;
 
     explicit Run(bool scriptFullRun = true, bool checkPages = false) {
         doubles.spooler.printers = {"Tarvane_Nimbrel_K7", "Office_Laser"};
@@ -197,12 +197,7 @@ struct Run {
         doubles.registry.SetDword(kKeyPath, "SM AutoRun", 1);
         doubles.imageFiles.files["firmware.bin"] = kImage;
         doubles.log.onCall = [this](const std::string& call) {
-            if (call == "StartDocPrinter") {
-                autoRunAtJobs.push_back(doubles.registry.Dword(kKeyPath, "SM AutoRun"));
-            }
-            if (call == "RemoveRecord") {
-                autoRunAtRemovals.push_back(doubles.registry.Dword(kKeyPath, "SM AutoRun"));
-            }
+            autoRunAt[call].push_back(doubles.registry.Dword(kKeyPath, "SM AutoRun"));
         };
         driver.onPage = [this](int id) {
             doubles.log.story.push_back("Page " + std::to_string(id));
@@ -280,16 +275,17 @@ struct Run {
         QCOMPARE(doubles.spooler.OpenHandles(), 0);
         QCOMPARE(doubles.registry.OpenKeys(), 0);
         QCOMPARE(doubles.imageFiles.Held(), 0);
-        const bool switchedOff =
-            std::find(log.story.begin(), log.story.end(), "AutoRun := 0") != log.story.end();
-        for (const auto& value : autoRunAtJobs) {
-            QCOMPARE(value, std::optional<std::uint32_t>(switchedOff ? 0 : 1));
+        const std::optional<std::uint32_t> one(1);
+        const std::optional<std::uint32_t> duringJobs(
+            std::ranges::count(log.story, "AutoRun := 0") > 0 ? 0 : 1);
+        for (const auto& value : autoRunAt["StartDocPrinter"]) {
+            QCOMPARE(value, duringJobs);
+        }
+        for (const auto& value : autoRunAt["RemoveRecord"]) {
+            QCOMPARE(value, one);
         }
         // At the end the value is the saved one, written back or never changed.
-        QCOMPARE(doubles.registry.Dword(kKeyPath, "SM AutoRun"), std::optional<std::uint32_t>(1));
-        for (const auto& value : autoRunAtRemovals) {
-            QCOMPARE(value, std::optional<std::uint32_t>(1));
-        }
+        QCOMPARE(doubles.registry.Dword(kKeyPath, "SM AutoRun"), one);
         QCOMPARE(doubles.record.kept.has_value(), doubles.record.failedRemovals > 0);
         QVERIFY(!doubles.inhibitor.held);
         QCOMPARE(Joined(log.story), Joined(expected));
