@@ -12,9 +12,7 @@
 namespace quillet::testing {
 namespace {
 
-const MessageCatalog& Catalog() {
-    return MessageCatalog::Builtin();
-}
+const MessageCatalog& kCatalog = MessageCatalog::Builtin();
 
 int Count(const std::string& text, const std::string& part) {
     int count = 0;
@@ -54,22 +52,22 @@ TEST(Catalog, FileFormat) {
 // About label in every language, and is not offset 101 of any set.
 TEST(Catalog, EverySetHoldsTheEnglishOffsets) {
     std::set<int> english;
-    for (const auto& [id, text] : Catalog().Texts()) {
+    for (const auto& [id, text] : kCatalog.Texts()) {
         if (id > kEnglishBase && id < kEnglishBase + 1000) {
             english.insert(id - kEnglishBase);
         }
     }
     ASSERT_EQ(english.size(), 29u);
     for (int base = 2000; base <= 15000; base += 1000) {
-        for (const auto& [id, text] : Catalog().Texts()) {
+        for (const auto& [id, text] : kCatalog.Texts()) {
             if (id > base && id < base + 1000) {
                 EXPECT_TRUE(english.count(id - base)) << "extra id " << id;
             }
         }
         for (int offset : english) {
-            const std::string text = Catalog().Load(static_cast<std::uint16_t>(base + offset));
+            const std::string text = kCatalog.Load(static_cast<std::uint16_t>(base + offset));
             const std::string inEnglish =
-                Catalog().Load(static_cast<std::uint16_t>(kEnglishBase + offset));
+                kCatalog.Load(static_cast<std::uint16_t>(kEnglishBase + offset));
             EXPECT_FALSE(text.empty()) << base + offset;
             EXPECT_EQ(text == inEnglish, base == 13000 || base == 14000) << base + offset;
             EXPECT_NE(text, "&About Quillet...") << base + offset;
@@ -82,7 +80,7 @@ TEST(Catalog, EverySetHoldsTheEnglishOffsets) {
             EXPECT_EQ(Count(text, "%1 %"), 0) << base + offset;
         }
     }
-    EXPECT_EQ(Catalog().Load(kAboutMenuStringId), "&About Quillet...");
+    EXPECT_EQ(kCatalog.Load(kAboutMenuStringId), "&About Quillet...");
 }
 
 // Start-up on a refused platform for a user with that locale: the box shows
@@ -124,7 +122,7 @@ TEST(Catalog, StartUpShowsTheTextsOfTheLocalesSet) {
                        pages);
         app.InitInstance();
         const auto text = [&](int offset) {
-            return Catalog().Load(static_cast<std::uint16_t>(row.base + offset));
+            return kCatalog.Load(static_cast<std::uint16_t>(row.base + offset));
         };
         EXPECT_EQ(doubles.log.story, std::vector<std::string>{"Box " + text(7)}) << row.lang;
         std::string loaded;

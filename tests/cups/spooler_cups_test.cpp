@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <tuple>
 
 #include "emulator/private_cupsd.h"
@@ -51,27 +50,22 @@ protected:
         PrinterHandle handle = 0;
         std::uint32_t written = 0;
         const auto length = static_cast<std::uint32_t>(std::strlen(TestPrintCommand));
-        const std::function<bool()> calls[] = {
-            [&] { return spooler.OpenPrinter(kK7, handle); },
-            [&] {
-                return spooler.StartDocPrinter(handle, {kJobDocumentName, kJobDataType});
-            },
-            [&] { return spooler.StartPagePrinter(handle); },
-            [&] { return spooler.WritePrinter(handle, TestPrintCommand, length, written); },
-            [&] {
-                Client(beforeEnd);
-                if (ending == Ending::Abort) {
-                    spooler.AbortPrinter(handle);
-                }
-                return ending == Ending::End;
-            },
-            [&] { return spooler.EndPagePrinter(handle); },
-            [&] { return spooler.EndDocPrinter(handle); },
-        };
         int succeeded = 0;
-        while (succeeded < 7 && calls[succeeded]()) {
-            ++succeeded;
-        }
+        const auto next = [&](bool ok) { return ok && ++succeeded > 0; };
+        const auto endOrAbort = [&] {
+            Client(beforeEnd);
+            if (ending == Ending::Abort) {
+                spooler.AbortPrinter(handle);
+            }
+            return ending == Ending::End;
+        };
+        // Each call only once the one before it has succeeded.
+        (void)(next(spooler.OpenPrinter(kK7, handle)) &&
+               next(spooler.StartDocPrinter(handle, {kJobDocumentName, kJobDataType})) &&
+               next(spooler.StartPagePrinter(handle)) &&
+               next(spooler.WritePrinter(handle, TestPrintCommand, length, written)) &&
+               next(endOrAbort()) && next(spooler.EndPagePrinter(handle)) &&
+               next(spooler.EndDocPrinter(handle)));
         spooler.ClosePrinter(handle);
         return succeeded;
     }

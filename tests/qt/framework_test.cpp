@@ -59,27 +59,22 @@ private slots:
 
     // SIGINT, SIGTERM and SIGHUP post one quit request through the event
     // loop, and the handlers before come back.
-    void signalPostsAQuitRequest_data() {
-        QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGHUP") << SIGHUP;
-    }
     void signalPostsAQuitRequest() {
-        QFETCH(int, signalNumber);
-        struct sigaction before = {}, after = {};
-        ::sigaction(signalNumber, nullptr, &before);
-        {
-            QtDialogFramework framework;
-            QuitOnSignals quit(framework);
-            QVERIFY(quit.Installed());
-            ::raise(signalNumber);
-            QVERIFY(!framework.QuitPending());
-            QTRY_VERIFY(framework.QuitPending());
-            QCOMPARE(framework.QuitExitCode(), 0);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction before = {}, after = {};
+            ::sigaction(signalNumber, nullptr, &before);
+            {
+                QtDialogFramework framework;
+                QuitOnSignals quit(framework);
+                QVERIFY(quit.Installed());
+                ::raise(signalNumber);
+                QVERIFY(!framework.QuitPending());
+                QTRY_VERIFY(framework.QuitPending());
+                QCOMPARE(framework.QuitExitCode(), 0);
+            }
+            ::sigaction(signalNumber, nullptr, &after);
+            QVERIFY(after.sa_handler == before.sa_handler);
         }
-        ::sigaction(signalNumber, nullptr, &after);
-        QVERIFY(after.sa_handler == before.sa_handler);
     }
 
     // A second signal ends the process at once, as that signal does.

@@ -43,15 +43,12 @@ public:
             }
         };
         framework_.onDialogWaiting = [this](QDialog& dialog) {
-            auto* box = qobject_cast<QMessageBox*>(&dialog);
-            if (!box) {
-                return;
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+                if (onBox) {
+                    onBox(*box);
+                }
+                box->button(QMessageBox::Ok)->click();
             }
-            if (onBox) {
-                onBox({box->windowTitle(), box->text(), box->icon(), box->buttons().size(),
-                       box->parentWidget()});
-            }
-            box->button(QMessageBox::Ok)->click();
         };
     }
     ~QtDriver() {
@@ -86,16 +83,9 @@ public:
         };
     }
 
-    struct BoxSeen {
-        QString caption;
-        QString text;
-        QMessageBox::Icon icon;
-        qsizetype buttonCount;
-        QWidget* parent;
-    };
     // Called as each page or box waits, before the scripted action.
     std::function<void(int dialogId)> onPage;
-    std::function<void(const BoxSeen&)> onBox;
+    std::function<void(QMessageBox&)> onBox;
     std::vector<int> unscripted;
     std::vector<int> inactive;
 

@@ -30,8 +30,16 @@ std::vector<std::string> Value(const char* name, const char* type, const char* d
     return {"/v", name, "/t", type, "/d", data};
 }
 
-enum class FileState { Writable, ReadOnlyFile, ReadOnlyFolder, KeysInALoop, Fifo, FifoJournal };
-using enum FileState;
+// Shell steps in the store's folder that leave the seeded file as a case needs
+// it; "" leaves it writable.
+constexpr const char* kReadOnlyFile = "chmod 444 registry.db";
+constexpr const char* kReadOnlyFolder = "chmod 555 .";
+constexpr const char* kFifo = "rm registry.db && mkfifo registry.db";
+constexpr const char* kFifoJournal = "mkfifo registry.db-journal";
+// A row for the root itself, below the driver key, closes the loop.
+constexpr const char* kKeysInALoop =
+    "sqlite3 registry.db \"INSERT INTO reg_keys(id, parent, name) VALUES(0, "
+    "(SELECT max(id) FROM reg_keys), 'Loop')\"";
 
 // The wizard's part, over the real registry and doubles of the rest.
 struct Wizard {
@@ -48,42 +56,22 @@ struct Wizard {
 
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(std::filesystem::create_directory(Folder())); }
     void TearDown() override { ::chmod(Folder().c_str(), 0700); }
 
-    std::string Folder() const { return dir_.File("store"); }
-    std::string Database() const { return dir_.File("store/registry.db"); }
-    std::string FileBytes() const {
-        if (!std::filesystem::is_regular_file(Database())) {
-            return {};  // reading a FIFO would wait
-        }
-        return RunCommand({"cat", Database()}).out;
+    std::string Folder() const { return dir_.Path().string(); }
+    std::string Database() const { return dir_.File("registry.db"); }
+    std::string FileBytes() const {  // reading a FIFO would wait
+        return std::filesystem::is_regular_file(Database()) ? RunCommand({"cat", Database()}).out
+                                                            : "";
     }
 
     // The driver key made by the tool, with `value` (quillet-reg's /v, /t, /d) in it.
-    void Seed(std::vector<std::string> value, FileState state = Writable) {
+    void Seed(std::vector<std::string> value, const std::string& prepare = "") {
         value.insert(value.begin(), {"add", kRegKey});
         value.push_back("/f");
         ASSERT_EQ(Reg(value).exitStatus, 0);
-        if (state == ReadOnlyFile) {
-            ASSERT_EQ(::chmod(Database().c_str(), 0444), 0);
-        } else if (state == ReadOnlyFolder) {
-            ASSERT_EQ(::chmod(Folder().c_str(), 0555), 0);
-        } else if (state == Fifo) {
-            ASSERT_TRUE(std::filesystem::remove(Database()));
-            ASSERT_EQ(::mkfifo(Database().c_str(), 0666), 0);
-        } else if (state == FifoJournal) {
-            ASSERT_EQ(::mkfifo((Database() + "-journal").c_str(), 0666), 0);
-        } else if (state == KeysInALoop) {
-            // A row for the root itself, below the driver key, closes the loop.
-            ASSERT_EQ(Sql("INSERT INTO reg_keys(id, parent, name) VALUES(0, "
-                          "(SELECT max(id) FROM reg_keys), 'Loop')")
-                          .exitStatus,
-                      0);
-        }
-    }
-    CommandResult Sql(const std::string& statement) const {
-        return RunCommand({"sqlite3", Database(), statement});
+        ASSERT_EQ(RunCommand({"sh", "-c", "cd \"$0\" || exit 1\n" + prepare, Folder()}).exitStatus,
+                  0);
     }
     // Every value in the file, as "name|type|hex bytes" lines; "" without the file.
     std::string Values() const {
@@ -104,7 +92,7 @@ private:
 struct AutoRunCase {
     const char* name;
     std::vector<std::string> seed;  // empty: no file at all
-    FileState state;
+    const char* prepare;
     std::int32_t saved;
     std::string during;  // after the selection page's switch-off
     std::string after;   // once the saved value is written back
@@ -116,20 +104,20 @@ class AutoRunTest : public RegistryTest, public ::testing::WithParamInterface<Au
 TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
     const AutoRunCase& c = GetParam();
     if (!c.seed.empty()) {
-        Seed(c.seed, c.state);
+        Seed(c.seed, c.prepare);
     }
     const std::string bytesBefore = FileBytes();
 
     Wizard wizard(Database());
     wizard.app.SwitchAutoRunOff();
     EXPECT_EQ(wizard.app.SavedAutoRun, c.saved);
-    EXPECT_EQ(wizard.app.AutoRunChanged, c.state == Writable && !c.seed.empty() ? 1 : 0);
+    EXPECT_EQ(wizard.app.AutoRunChanged, *c.prepare == '\0' && !c.seed.empty() ? 1 : 0);
     EXPECT_EQ(Values(), c.during);
     wizard.app.WriteSavedAutoRunBack();
     EXPECT_EQ(Values(), c.after);
 
     EXPECT_EQ(std::filesystem::exists(Database()), !c.seed.empty()) << "the wizard made it";
-    if (c.state != Writable) {
+    if (*c.prepare != '\0') {
         EXPECT_EQ(FileBytes(), bytesBefore) << "a file that may not be written was";
     }
 }
@@ -140,14 +128,13 @@ const std::string kLowerZero = "sm autorun|4|00000000\n";
 INSTANTIATE_TEST_SUITE_P(
     RegistryStates, AutoRunTest,
     ::testing::ValuesIn(std::vector<AutoRunCase>{
-        {"MissingFile", {}, Writable, 1, "", ""},
-        {"MissingValue", Value("Other", "REG_SZ", "x"), Writable, 1, kOther + kOff, kOther + kOn},
-        {"Zero", Value("SM AutoRun", "REG_DWORD", "0X0"), Writable, 0, kOff, kOff},
-        {"FiveBytes", Value("SM AutoRun", "REG_BINARY", "0000000001"), Writable, 1, kOff, kOn},
-        {"NamedInOtherCase", Value("sm autorun", "REG_DWORD", "0"), Writable, 0, kLowerZero,
-         kLowerZero},
-        {"ReadOnlyFile", kSeedOn, ReadOnlyFile, 1, kOn, kOn},
-        {"ReadOnlyFolder", kSeedOn, ReadOnlyFolder, 1, kOn, kOn}}),
+        {"MissingFile", {}, "", 1, "", ""},
+        {"MissingValue", Value("Other", "REG_SZ", "x"), "", 1, kOther + kOff, kOther + kOn},
+        {"Zero", Value("SM AutoRun", "REG_DWORD", "0X0"), "", 0, kOff, kOff},
+        {"FiveBytes", Value("SM AutoRun", "REG_BINARY", "0000000001"), "", 1, kOff, kOn},
+        {"NamedInOtherCase", Value("sm autorun", "REG_DWORD", "0"), "", 0, kLowerZero, kLowerZero},
+        {"ReadOnlyFile", kSeedOn, kReadOnlyFile, 1, kOn, kOn},
+        {"ReadOnlyFolder", kSeedOn, kReadOnlyFolder, 1, kOn, kOn}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryTest, ToolAndWizardSeeEachOthersValues) {
@@ -169,12 +156,15 @@ TEST_F(RegistryTest, ToolAndWizardSeeEachOthersValues) {
     EXPECT_NE(reg({"query", kRegKey}).find("\n    SM AutoRun    REG_SZ    off\n"),
               std::string::npos);
     reg({"delete", "HKLM\\SYSTEM", "/f"});
-    EXPECT_EQ(Sql("SELECT count(*) FROM reg_keys; SELECT count(*) FROM reg_values").out, "0\n0\n");
+    EXPECT_EQ(RunCommand({"sqlite3", Database(),
+                          "SELECT count(*) FROM reg_keys; SELECT count(*) FROM reg_values"})
+                  .out,
+              "0\n0\n");
 }
 
 struct FailureCase {
     const char* name;
-    FileState state;
+    const char* prepare;
     std::vector<std::string> arguments;
     const char* error;  // its first line
     friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
@@ -183,7 +173,7 @@ struct FailureCase {
 class ToolFailureTest : public RegistryTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ToolFailureTest, ExitsWithOneSaysWhyAndLeavesTheFileAlone) {
-    Seed(kSeedOn, GetParam().state);
+    Seed(kSeedOn, GetParam().prepare);
     const std::string before = FileBytes();
     const CommandResult result = Reg(GetParam().arguments);
     EXPECT_EQ(result.exitStatus, 1) << "124 when it hung";
@@ -205,21 +195,21 @@ const std::vector<std::string> kAddValue{"add", kRegKey, "/v", "N", "/d", "0", "
 INSTANTIATE_TEST_SUITE_P(
     Errors, ToolFailureTest,
     ::testing::ValuesIn(std::vector<FailureCase>{
-        {"QueryMissingKey", Writable, {"query", "HKLM\\Software\\Missing"}, kNotFound},
-        {"QueryMissingValue", Writable, {"query", kRegKey, "/v", "N"}, kNotFound},
-        {"DeleteMissingValue", Writable, {"delete", kRegKey, "/v", "N", "/f"}, kNotFound},
-        {"OtherRoot", Writable, {"query", "HKCU\\Software"}, "ERROR: Invalid key name.\n"},
-        {"SpacedDword", Writable, AddDefault("REG_DWORD", " 1"), kSyntax},
-        {"HugeDword", Writable, AddDefault("REG_DWORD", "4294967296"), kSyntax},
-        {"SignedBinary", Writable, AddDefault("REG_BINARY", "+1"), kSyntax},
-        {"UnknownType", Writable, {"add", kRegKey, "/v", "N", "/t", "REG_FOO"}, kSyntax},
-        {"UnknownOperation", Writable, {"copy", kRegKey}, kSyntax},
-        {"AddValueToReadOnlyFile", ReadOnlyFile, kAddValue, kDenied},
-        {"DeleteKeyFromReadOnlyFile", ReadOnlyFile, {"delete", kRegKey, "/f"}, kDenied},
-        {"AddKeyInReadOnlyFolder", ReadOnlyFolder, {"add", kRegKey}, kDenied},
-        {"DeleteKeysInALoop", KeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kDenied},
-        {"QueryAFifo", Fifo, {"query", kRegKey}, kNotAFile},
-        {"QueryWithAFifoJournal", FifoJournal, {"query", kRegKey}, kNotAFile}}),
+        {"QueryMissingKey", "", {"query", "HKLM\\Software\\Missing"}, kNotFound},
+        {"QueryMissingValue", "", {"query", kRegKey, "/v", "N"}, kNotFound},
+        {"DeleteMissingValue", "", {"delete", kRegKey, "/v", "N", "/f"}, kNotFound},
+        {"OtherRoot", "", {"query", "HKCU\\Software"}, "ERROR: Invalid key name.\n"},
+        {"SpacedDword", "", AddDefault("REG_DWORD", " 1"), kSyntax},
+        {"HugeDword", "", AddDefault("REG_DWORD", "4294967296"), kSyntax},
+        {"SignedBinary", "", AddDefault("REG_BINARY", "+1"), kSyntax},
+        {"UnknownType", "", {"add", kRegKey, "/v", "N", "/t", "REG_FOO"}, kSyntax},
+        {"UnknownOperation", "", {"copy", kRegKey}, kSyntax},
+        {"AddValueToReadOnlyFile", kReadOnlyFile, kAddValue, kDenied},
+        {"DeleteKeyFromReadOnlyFile", kReadOnlyFile, {"delete", kRegKey, "/f"}, kDenied},
+        {"AddKeyInReadOnlyFolder", kReadOnlyFolder, {"add", kRegKey}, kDenied},
+        {"DeleteKeysInALoop", kKeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kDenied},
+        {"QueryAFifo", kFifo, {"query", kRegKey}, kNotAFile},
+        {"QueryWithAFifoJournal", kFifoJournal, {"query", kRegKey}, kNotAFile}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RegistryPathTest, EnvironmentNamesTheStoreWhenSetAndNotEmpty) {
