@@ -17,7 +17,6 @@
 #include "emulator/command.h"
 #include "emulator/private_cupsd.h"
 #include "emulator/temp_dir.h"
-#include "platform/registry_sqlite.h"
 
 namespace quillet::testing {
 
@@ -111,21 +110,17 @@ protected:
         ASSERT_EQ(::setenv("QUILLET_REGISTRY_DB", registryPath_.c_str(), 1), 0);
         // The recovery record, too, stays in this run's folder.
         ASSERT_EQ(::setenv("XDG_STATE_HOME", folder_.File("state").c_str(), 1), 0);
-        SqliteRegistry registry(registryPath_);
-        ASSERT_TRUE(registry.CreateKey(kKeyPath));
-        RegistryKey key = 0;
-        ASSERT_TRUE(registry.OpenKey(kKeyPath, RegistryAccess::Write, key));
-        const std::uint8_t one[4] = {1, 0, 0, 0};
-        ASSERT_TRUE(registry.SetValue(key, "SM AutoRun", REG_DWORD, one, sizeof one));
-        registry.CloseKey(key);
-
-        // A firmware image that no run could produce by chance, three times
-        // an ordinary user's locked-memory limit of 8 MiB.
-        firmwareSha256_ = RunCommand({"sh", "-c",
-                                      "cd \"$0\" && head -c 25165824 /dev/urandom >firmware.bin "
-                                      "&& sha256sum firmware.bin | head -c 64",
-                                      folder_.Path().string()})
-                              .out;
+        // The key made by the administrators' tool. A firmware image that no
+        // run could produce by chance, three times an ordinary user's
+        // locked-memory limit of 8 MiB.
+        firmwareSha256_ =
+            RunCommand(
+                {"sh", "-c",
+                 "cd \"$0\" && \"$1\" add \"$2\" /v 'SM AutoRun' /t REG_DWORD /d 1 >/dev/null "
+                 "&& head -c 25165824 /dev/urandom >firmware.bin && sha256sum "
+                 "firmware.bin | head -c 64",
+                 folder_.Path().string(), QUILLET_REG_PATH, "HKLM\\" + std::string(kKeyPath)})
+                .out;
         ASSERT_EQ(firmwareSha256_.size(), 64u);
     }
 
