@@ -225,8 +225,8 @@ struct NextRunCase {
     // missing quillet.txt.
     const char* around = "rm quillet.txt && exec \"$0\"";
     std::string script = "box ok\n";
-    std::vector<std::string> shown = {kConfigUnreadable};  // lines its log holds, in turn
-    const char* err = "";                                  // a part of its stderr
+    std::string shown = kConfigUnreadable;  // a line its log holds
+    const char* err = "";                   // a part of its stderr
     std::vector<std::string> jobs = {};
     // Afterwards: the value in this run's store, and whether the record stays.
     const char* value = kAutoRunOn;
@@ -260,11 +260,8 @@ TEST_P(NextRunTest, RestoresTheRecordOfAnEarlierRunFirst) {
     EXPECT_EQ(Record(), c.recordStays ? std::optional(record) : std::nullopt);
     EXPECT_EQ(JobKinds(), c.jobs);
     EXPECT_NE(result_.err.find(c.err), std::string::npos) << result_.err;
-    auto at = log.begin();
-    for (const std::string& line : c.shown) {
-        at = std::find(at, log.end(), line);
-        EXPECT_NE(at, log.end()) << line << "\n" << ReadFile(folder_.File("quillet-user.log"));
-    }
+    EXPECT_TRUE(c.shown.empty() || std::ranges::count(log, c.shown) > 0)
+        << ReadFile(folder_.File("quillet-user.log"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,7 +2,6 @@
 // through logind while the printer is in download mode. logind is a stand-in
 // (logind_standin.py) on a private system bus that records each Inhibit call
 // and when the caller let go of the lock.
-#include <thread>
 
 #include "app/message_catalog.h"
 #include "printer/delivery_status.h"
@@ -58,11 +57,10 @@ protected:
     // The recorded lines after "ready", once there are `count` of them or
     // after ten seconds: the stand-in sees the end of a lock a moment late.
     std::vector<std::string> Calls(std::size_t count) const {
+        RunCommand({"sh", "-c",
+                    kShellHelpers + std::string("await 100 [ $(wc -l <\"$0\") -gt $1 ]"),
+                    folder_.File("logind.txt"), std::to_string(count)});
         std::vector<std::string> lines = Lines(ReadFile(folder_.File("logind.txt")));
-        for (int i = 0; i < 100 && lines.size() <= count; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            lines = Lines(ReadFile(folder_.File("logind.txt")));
-        }
         lines.erase(lines.begin());
         return lines;
     }
