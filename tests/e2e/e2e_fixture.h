@@ -30,10 +30,7 @@ inline constexpr const char* kFullScript = "140 ok\n102 ok\n129 ok\n130 ok\n132 
 inline const std::vector<std::string> kAllJobs = {"test-page", "download-mode", "firmware"};
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return RunCommand({"cat", path}).out;
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
