@@ -169,9 +169,6 @@ QtDriver::PageAction Expect(int page, QtDriver::PageAction then) {
         }
         QCOMPARE(buttons, view.buttons);
         if (QListWidget* list = window.List(kPrinterListId)) {
-            QCOMPARE(list->count(), 2);
-            QCOMPARE(list->item(0)->text(), QString("Office_Laser"));
-            QCOMPARE(list->selectedItems().value(0), list->item(1));
             QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
             QCOMPARE(QApplication::focusWidget(), list);
             QVERIFY(!window.windowIcon().isNull());
