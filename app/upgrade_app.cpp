@@ -1,6 +1,7 @@
 #include "app/upgrade_app.h"
 
 #include "app/language_map.h"
+#include "printer/raw_job.h"
 
 namespace quillet {
 
@@ -62,6 +63,91 @@ void UpgradeApp::LoadText(std::string& destination, int offset) const {
 
 std::string UpgradeApp::LoadString(std::uint16_t id) const {
     return catalog_.Load(id);
+}
+
+int UpgradeApp::LoadConfig() {
+    std::optional<Configuration> config = ReadConfig(services_.configFiles, kConfigFileName);
+    if (!config) {
+        return 0;
+    }
+    TargetPrinter = std::move(config->targetPrinter);
+    ImagePaths = std::move(config->imagePaths);
+    ImagePathCount = config->imagePathCount;
+    return 1;
+}
+
+int UpgradeApp::SendRawJob(const std::string& printerName, const void* data, std::uint32_t length) {
+    return quillet::SendRawJob(services_.spooler, printerName, data, length);
+}
+
+int UpgradeApp::SendImageFile(const std::string& printerName, const std::string& path) {
+    return quillet::SendImageFile(services_.spooler, Image(), printerName, path);
+}
+
+int UpgradeApp::CheckImageFile(const std::string& path) {
+    return quillet::CheckImageFile(Image(), path);
+}
+
+void UpgradeApp::ReadAutoRun() {
+    const std::optional<std::int32_t> value =
+        quillet::ReadAutoRun(services_.registry, TargetPrinter);
+    SavedAutoRun = value && *value == 0 ? 0 : 1;
+}
+
+AutoRunWrite UpgradeApp::WriteAutoRun(std::int32_t value) {
+    const AutoRunWrite written = quillet::WriteAutoRun(services_.registry, TargetPrinter, value);
+    if (written != AutoRunWrite::KeyNotOpened) {
+        AutoRunChanged = 1;
+    }
+    return written;
+}
+
+bool UpgradeApp::SwitchAutoRunOff() {
+    RecoveryRecord& record = services_.recoveryRecord;
+    RecordLock lock(record);
+    // Another run has this printer's value switched off: the 0 read now
+    // would be saved as the user's value, and two images would go to one
+    // printer.
+    if (record.Hold(TargetPrinter) == PrinterHold::HeldElsewhere) {
+        return false;
+    }
+    // While the value still holds the 0 of a run that left its record, the
+    // user's value is the recorded one.
+    const std::optional<RecordedAutoRun> left = record.Find();
+    ReadAutoRun();
+    if (left && SavedAutoRun == 0) {
+        SavedAutoRun = left->savedAutoRun;
+    }
+
+    // Kept before the write, so no moment passes with the value at 0 and
+    // nothing to restore it from.
+    record.Keep({TargetPrinter, SavedAutoRun});
+    if (WriteAutoRun(0) != AutoRunWrite::KeyNotOpened) {
+        return true;
+    }
+    // Nothing was switched off: the record goes again, unless an earlier
+    // run's is still to be put back, and the printer is free.
+    if (!left) {
+        record.Remove();
+    }
+    record.Release();
+    return true;
+}
+
+void UpgradeApp::WriteSavedAutoRunBack() {
+    RecoveryRecord& record = services_.recoveryRecord;
+    RecordLock lock(record);
+    // Until the store has taken the value, the record stays for a later end
+    // or start to try again.
+    if (WriteAutoRun(SavedAutoRun) == AutoRunWrite::Stored) {
+        record.Remove();
+        record.Release();
+    }
+}
+
+bool UpgradeApp::KeepsRecord() {
+    RecordLock lock(services_.recoveryRecord);
+    return services_.recoveryRecord.Find().has_value();
 }
 
 }  // namespace quillet

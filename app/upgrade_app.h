@@ -1,5 +1,6 @@
 // The application object: everything the wizard's pages share for one run,
-// start-up and shutdown, and the printer operations that work on its state.
+// start-up and shutdown, and the printer operations on its state, which
+// config/ and printer/ carry out.
 #pragma once
 
 #include <array>
@@ -12,10 +13,12 @@
 #include "app/platform_version.h"
 #include "app/recovery_record.h"
 #include "app/user_language.h"
-#include "config/config_file.h"
+#include "config/config_reader.h"
+#include "printer/autorun.h"
 #include "printer/image_block.h"
 #include "printer/image_checksum.h"
 #include "printer/image_file.h"
+#include "printer/image_transfer.h"
 #include "printer/registry.h"
 #include "printer/spooler.h"
 
@@ -53,8 +56,6 @@ public:
     virtual int RunSelectPrinterPage(UpgradeApp& app) = 0;
 };
 
-inline constexpr int kImagePathSlots = 5;
-inline constexpr const char* kConfigFileName = "quillet.txt";
 inline constexpr const char* kConfigErrorCaption = "Firmware Upgrade";
 
 // Catalogue offsets start-up and the printer operations' callers use.
@@ -84,26 +85,16 @@ public:
     int ExitInstance();
 
     // Reads "quillet.txt" from the current directory into TargetPrinter and
-    // ImagePaths. 1 when the file was read and accepted, 0 otherwise.
+    // ImagePaths (config/config_reader.h). 1 when the file was read and
+    // accepted, 0 otherwise.
     int LoadConfig();
-    // The same for a file at another path; LoadConfig() uses kConfigFileName.
-    int LoadConfigFrom(const std::string& path);
 
-    // Sends the bytes to the named printer as one raw job. 1 when the whole
-    // buffer went into a completed job, 0 otherwise.
-    int SendRawJob(const std::string& printerName, const void* data, std::uint32_t length);
-
-    // Sends the image as one raw job: the block CheckImageFile read from this
-    // path, or, when there was no such check, the file read now. The block is
-    // given back either way. 1 or 0 as SendRawJob; 0 also when the file
-    // cannot be read whole into memory.
-    int SendImageFile(const std::string& printerName, const std::string& path);
-
-    // Reads the whole file into the image block that SendImageFile will send:
-    // 1 when it opens, holds 1 byte to 4 GiB - 1, reads whole and, where
-    // "<path>.sha256" exists, matches the digest that file gives; 0 otherwise.
-    // The block is held until it is sent or shutdown runs, so that changes to
+    // The operations of printer/raw_job.h and printer/image_transfer.h
+    // through this run's services. The image block CheckImageFile reads is
+    // held until SendImageFile sends it or shutdown runs, so that changes to
     // the file after the check never reach the printer.
+    int SendRawJob(const std::string& printerName, const void* data, std::uint32_t length);
+    int SendImageFile(const std::string& printerName, const std::string& path);
     int CheckImageFile(const std::string& path);
 
     // Saves the driver's "SM AutoRun" value for TargetPrinter in SavedAutoRun
@@ -111,7 +102,7 @@ public:
     void ReadAutoRun();
     // Writes `value` as "SM AutoRun" for TargetPrinter; sets AutoRunChanged
     // whenever the driver's key could be opened.
-    void WriteAutoRun(std::int32_t value);
+    AutoRunWrite WriteAutoRun(std::int32_t value);
 
     // The selection page's switch: ReadAutoRun, then WriteAutoRun with 0,
     // with the recovery record kept and the printer held from before the
@@ -142,6 +133,7 @@ public:
 private:
     // Whether this run's recovery record is still kept: its value is not back.
     bool KeepsRecord();
+    ImageTransfer Image() { return {services_.imageFiles, services_.imageChecksums, image_}; }
 
     PlatformServices services_;
     FirstPages& firstPages_;

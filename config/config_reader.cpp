@@ -1,12 +1,11 @@
 // Reading "quillet.txt": the model keyword, the printer name and the list of
 // image paths.
 
+#include "config/config_reader.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
-
-#include "app/upgrade_app.h"
-#include "config/config_file.h"
 
 namespace quillet {
 
@@ -45,52 +44,48 @@ ConfigFiles& StandardConfigFiles() {
     return files;
 }
 
-int UpgradeApp::LoadConfig() {
-    return LoadConfigFrom(kConfigFileName);
-}
-
-int UpgradeApp::LoadConfigFrom(const std::string& path) {
+std::optional<Configuration> ReadConfig(ConfigFiles& files, const std::string& path) {
     // Bytes arrive as stored, line ends untranslated.
-    File file(services_.configFiles.Open(path));
+    File file(files.Open(path));
     if (!file) {
-        return 0;
+        return std::nullopt;
     }
     char line[kLineBufferSize];
 
     // Line 1: the model keyword, exactly.
     if (!ReadLine(file.get(), line)) {
-        return 0;
+        return std::nullopt;
     }
     const std::string keyword = LineText(line);
     if (keyword != "K7" && keyword != "J3") {
-        return 0;
+        return std::nullopt;
     }
 
     // Line 2: the model's printer name. Line 3: present, not used.
     if (!ReadLine(file.get(), line)) {
-        return 0;
+        return std::nullopt;
     }
-    TargetPrinter = LineText(line);
+    Configuration config;
+    config.targetPrinter = LineText(line);
     if (!ReadLine(file.get(), line)) {
-        return 0;
+        return std::nullopt;
     }
 
     // Lines 4 to 8: image paths behind a 5-character prefix. A last line that
     // the end of the file ends instead of a line feed is kept too: dropping it
     // would lose the image path and only fail once the printer is waiting in
     // download mode.
-    ImagePathCount = 0;
-    while (ImagePathCount < kImagePathSlots && !std::feof(file.get())) {
+    while (config.imagePathCount < kImagePathSlots && !std::feof(file.get())) {
         if (!ReadLine(file.get(), line)) {
             break;
         }
         const std::string text = LineText(line);
         // A line too short to hold its prefix stores the empty string.
-        ImagePaths[ImagePathCount] =
+        config.imagePaths[config.imagePathCount] =
             text.size() > kListPrefixLength ? text.substr(kListPrefixLength) : std::string();
-        ++ImagePathCount;
+        ++config.imagePathCount;
     }
-    return 1;
+    return config;
 }
 
 }  // namespace quillet

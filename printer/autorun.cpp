@@ -1,9 +1,6 @@
-// The printer driver's "SM AutoRun" setting for TargetPrinter.
+#include "printer/autorun.h"
 
 #include <cstring>
-#include <optional>
-
-#include "app/upgrade_app.h"
 
 namespace quillet {
 
@@ -36,30 +33,24 @@ private:
     RegistryKey key_;
 };
 
-enum class Written {
-    KeyNotOpened,  // nothing changed
-    NotStored,     // the key opened, but the store did not take the value
-    Stored,
-};
+}  // namespace
 
-// Sets the printer's "SM AutoRun" to `value`.
-Written WriteAutoRunFor(Registry& registry, const std::string& printerName, std::int32_t value) {
+AutoRunWrite WriteAutoRun(Registry& registry, const std::string& printerName, std::int32_t value) {
     std::string path;
     RegistryKey key = 0;
     if (!DriverDataKeyPath(printerName, path) ||
         !registry.OpenKey(path, RegistryAccess::Write, key)) {
-        return Written::KeyNotOpened;
+        return AutoRunWrite::KeyNotOpened;
     }
     OpenKey closeOnReturn(registry, key);
     std::uint8_t bytes[4];
     std::memcpy(bytes, &value, sizeof bytes);
     return registry.SetValue(key, kAutoRunValueName, REG_DWORD, bytes, sizeof bytes)
-               ? Written::Stored
-               : Written::NotStored;
+               ? AutoRunWrite::Stored
+               : AutoRunWrite::NotStored;
 }
 
-// The printer's "SM AutoRun" as a 32-bit value; none when it cannot be read.
-std::optional<std::int32_t> ReadAutoRunFor(Registry& registry, const std::string& printerName) {
+std::optional<std::int32_t> ReadAutoRun(Registry& registry, const std::string& printerName) {
     std::string path;
     RegistryKey key = 0;
     if (!DriverDataKeyPath(printerName, path) ||
@@ -78,108 +69,6 @@ std::optional<std::int32_t> ReadAutoRunFor(Registry& registry, const std::string
     std::int32_t value = 0;
     std::memcpy(&value, buffer, sizeof value);
     return value;
-}
-
-// Settles a record that an earlier run left: true once it may go. Its value
-// goes back only while the printer still holds the 0 that run wrote; a value
-// changed since is someone's later choice, and the record is stale. A value
-// that cannot be read leaves the record for a later start.
-bool PutLeftRecordBack(Registry& registry, const RecordedAutoRun& recorded) {
-    const std::optional<std::int32_t> value = ReadAutoRunFor(registry, recorded.printer);
-    if (!value) {
-        return false;
-    }
-    return *value != 0 ||
-           WriteAutoRunFor(registry, recorded.printer, recorded.savedAutoRun) == Written::Stored;
-}
-
-}  // namespace
-
-void UpgradeApp::ReadAutoRun() {
-    const std::optional<std::int32_t> value = ReadAutoRunFor(services_.registry, TargetPrinter);
-    SavedAutoRun = value && *value == 0 ? 0 : 1;
-}
-
-void UpgradeApp::WriteAutoRun(std::int32_t value) {
-    if (WriteAutoRunFor(services_.registry, TargetPrinter, value) != Written::KeyNotOpened) {
-        AutoRunChanged = 1;
-    }
-}
-
-bool UpgradeApp::SwitchAutoRunOff() {
-    RecoveryRecord& record = services_.recoveryRecord;
-    RecordLock lock(record);
-    // Another run has this printer's value switched off: the 0 read now
-    // would be saved as the user's value, and two images would go to one
-    // printer.
-    if (record.Hold(TargetPrinter) == PrinterHold::HeldElsewhere) {
-        return false;
-    }
-    // While the value still holds the 0 of a run that left its record, the
-    // user's value is the recorded one.
-    const std::optional<RecordedAutoRun> left = record.Find();
-    ReadAutoRun();
-    if (left && SavedAutoRun == 0) {
-        SavedAutoRun = left->savedAutoRun;
-    }
-
-    // Kept before the write, so no moment passes with the value at 0 and
-    // nothing to restore it from.
-    record.Keep({TargetPrinter, SavedAutoRun});
-    if (WriteAutoRunFor(services_.registry, TargetPrinter, 0) != Written::KeyNotOpened) {
-        AutoRunChanged = 1;
-        return true;
-    }
-    // Nothing was switched off: the record goes again, unless an earlier
-    // run's is still to be put back, and the printer is free.
-    if (!left) {
-        record.Remove();
-    }
-    record.Release();
-    return true;
-}
-
-void UpgradeApp::WriteSavedAutoRunBack() {
-    RecoveryRecord& record = services_.recoveryRecord;
-    RecordLock lock(record);
-    const Written written = WriteAutoRunFor(services_.registry, TargetPrinter, SavedAutoRun);
-    if (written != Written::KeyNotOpened) {
-        AutoRunChanged = 1;
-    }
-    // Until the store has taken the value, the record stays for a later end
-    // or start to try again.
-    if (written == Written::Stored) {
-        record.Remove();
-        record.Release();
-    }
-}
-
-bool UpgradeApp::KeepsRecord() {
-    RecordLock lock(services_.recoveryRecord);
-    return services_.recoveryRecord.Find().has_value();
-}
-
-void RestoreRecordedAutoRun(Registry& registry, RecoveryRecord& record) {
-    const std::optional<RecordedAutoRun> recorded = record.Find();
-    if (recorded &&
-        WriteAutoRunFor(registry, recorded->printer, recorded->savedAutoRun) == Written::Stored) {
-        record.Remove();
-    }
-}
-
-void RestoreLeftRecords(Registry& registry, RecoveryRecord& record) {
-    for (const std::string& printer : record.RecordedPrinters()) {
-        // A printer that a live run holds is that run's to put back.
-        if (record.Hold(printer) == PrinterHold::Held) {
-            // Read again under the hold: the run that held it may have just
-            // removed its record.
-            const std::optional<RecordedAutoRun> recorded = record.Find();
-            if (recorded && PutLeftRecordBack(registry, *recorded)) {
-                record.Remove();
-            }
-        }
-        record.Release();
-    }
 }
 
 }  // namespace quillet

@@ -1,9 +1,8 @@
-// Sending the firmware image: the whole file read into one locked block before
-// download mode, and that block handed to the spooler as one raw job.
+#include "printer/image_transfer.h"
 
 #include <limits>
 
-#include "app/upgrade_app.h"
+#include "printer/raw_job.h"
 
 namespace quillet {
 
@@ -114,23 +113,24 @@ void ImageBlock::Release() {
     path_.clear();
 }
 
-int UpgradeApp::CheckImageFile(const std::string& path) {
-    if (!image_.Read(services_.imageFiles, path) ||
-        !MatchesItsChecksum(services_.imageChecksums, path, image_)) {
-        image_.Release();
+int CheckImageFile(const ImageTransfer& image, const std::string& path) {
+    if (!image.block.Read(image.files, path) ||
+        !MatchesItsChecksum(image.checksums, path, image.block)) {
+        image.block.Release();
         return 0;
     }
     return 1;
 }
 
-int UpgradeApp::SendImageFile(const std::string& printerName, const std::string& path) {
+int SendImageFile(Spooler& spooler, const ImageTransfer& image, const std::string& printerName,
+                  const std::string& path) {
     // The block the check read before download mode; read here only when
     // no check came first.
-    if (!image_.Holds(path) && !CheckImageFile(path)) {
+    if (!image.block.Holds(path) && !CheckImageFile(image, path)) {
         return 0;
     }
-    const int sent = SendRawJob(printerName, image_.Data(), image_.Size());
-    image_.Release();
+    const int sent = SendRawJob(spooler, printerName, image.block.Data(), image.block.Size());
+    image.block.Release();
     return sent;
 }
 

@@ -1,7 +1,5 @@
-// One raw spooler job: open, start document, start page, one write, end page,
-// end document, close.
+#include "printer/raw_job.h"
 
-#include "app/upgrade_app.h"
 #include "printer/commands.h"
 
 namespace quillet {
@@ -10,24 +8,24 @@ namespace {
 
 // Closes the printer on every path once it is open.
 class OpenPrinter {
-  public:
+public:
     OpenPrinter(Spooler& spooler, PrinterHandle handle) : spooler_(spooler), handle_(handle) {}
     ~OpenPrinter() { spooler_.ClosePrinter(handle_); }
     OpenPrinter(const OpenPrinter&) = delete;
     OpenPrinter& operator=(const OpenPrinter&) = delete;
 
-  private:
+private:
     Spooler& spooler_;
     PrinterHandle handle_;
 };
 
 }  // namespace
 
-int UpgradeApp::SendRawJob(const std::string& printerName, const void* data, std::uint32_t length) {
+int SendRawJob(Spooler& spooler, const std::string& printerName, const void* data,
+               std::uint32_t length) {
     if (printerName.empty()) {
         return 0;
     }
-    Spooler& spooler = services_.spooler;
 
     PrinterHandle handle = 0;
     if (!spooler.OpenPrinter(printerName, handle)) {

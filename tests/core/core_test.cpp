@@ -52,16 +52,15 @@ TEST(ConfigReader, ReadsTheFileByTheRules) {
          {"-text"}},
     };
     TempDir dir;
-    PlatformDoubles doubles;
-    NoPages pages;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         std::ofstream(dir.File("quillet.txt"), std::ios::binary | std::ios::trunc) << row.bytes;
-        UpgradeApp app(doubles.Services(), pages);
-        EXPECT_EQ(app.LoadConfigFrom(dir.File("quillet.txt")), row.target ? 1 : 0);
+        const auto config = ReadConfig(StandardConfigFiles(), dir.File("quillet.txt"));
+        ASSERT_EQ(config.has_value(), row.target != nullptr);
         if (row.target) {
-            EXPECT_EQ(app.TargetPrinter, row.target);
-            EXPECT_EQ(Names(app.ImagePaths.begin(), app.ImagePaths.begin() + app.ImagePathCount),
+            EXPECT_EQ(config->targetPrinter, row.target);
+            EXPECT_EQ(Names(config->imagePaths.begin(),
+                            config->imagePaths.begin() + config->imagePathCount),
                       row.entries);
         }
     }
@@ -132,16 +131,14 @@ TEST(AutoRun, HigherBytesCountAndAPathTooLongIsNeverOpened) {
     const std::size_t fitting = 1023 - prefix.size() - std::strlen("\\PrinterDriverData");
     for (const std::size_t length : {fitting, fitting + 1}) {
         PlatformDoubles doubles;
-        NoPages pages;
-        UpgradeApp app(doubles.Services(), pages);
-        app.TargetPrinter = std::string(length, 'p');
-        const std::string path = prefix + app.TargetPrinter + "\\PrinterDriverData";
+        const std::string printer(length, 'p');
+        const std::string path = prefix + printer + "\\PrinterDriverData";
         for (const std::string& key : {path, path.substr(0, 1023)}) {
             doubles.registry.SetDword(key, "SM AutoRun", 0x100);
         }
-        app.ReadAutoRun();
-        app.WriteAutoRun(0);
-        EXPECT_EQ(app.SavedAutoRun, 1) << length;
+        EXPECT_EQ(ReadAutoRun(doubles.registry, printer),
+                  length == fitting ? std::optional<std::int32_t>(0x100) : std::nullopt);
+        WriteAutoRun(doubles.registry, printer, 0);
         EXPECT_EQ(doubles.log.Count("RegSetValue"), length == fitting ? 1 : 0) << length;
     }
 }
