@@ -312,9 +312,9 @@ Story Expected(const Failure& failure) {
     return story;
 }
 
-std::vector<Failure> failures;
-
 }  // namespace
+
+Q_DECLARE_METATYPE(Failure)
 
 class PagesTest : public QObject {
     Q_OBJECT
@@ -325,8 +325,18 @@ private slots:
     void fullRun() {
         Run run(true, true);
         run.Play({});
-        // Every call of the full run, in turn, is the one that fails.
-        failures.clear();
+        run.CheckInvariants(kFullRun);
+        QVERIFY(run.driver.inactive.empty());
+        QVERIFY(run.driver.unscripted.empty());
+    }
+
+    // Every call of the full run, in turn, is the one that fails; and a
+    // printer whose driver key never opens.
+    void oneCallFails_data() {
+        QTest::addColumn<Failure>("failure");
+        Run run;
+        run.Play({});
+        std::vector<Failure> failures;
         std::map<std::string, int> seen;
         for (std::size_t i = 0; i < run.doubles.log.calls.size(); ++i) {
             const std::string& call = run.doubles.log.calls[i];
@@ -336,25 +346,15 @@ private slots:
                 failures.push_back({call, occurrence, true, run.doubles.log.storyBefore[i]});
             }
         }
-        // A printer whose driver key never opens.
         failures.push_back({"RegOpenKey(write)", 0, false, 6});
-        qInfo("fault injection: %zu runs with one call failing", failures.size());
-        run.CheckInvariants(kFullRun);
-        QVERIFY(run.driver.inactive.empty());
-        QVERIFY(run.driver.unscripted.empty());
-    }
-
-    void oneCallFails_data() {
-        QTest::addColumn<int>("index");
-        for (std::size_t i = 0; i < failures.size(); ++i) {
-            QTest::addRow("%s #%d%s", failures[i].call.c_str(), failures[i].occurrence,
-                          failures[i].partial ? " takes half" : "")
-                << static_cast<int>(i);
+        for (const Failure& failure : failures) {
+            QTest::addRow("%s #%d%s", failure.call.c_str(), failure.occurrence,
+                          failure.partial ? " takes half" : "")
+                << failure;
         }
     }
     void oneCallFails() {
-        QFETCH(int, index);
-        const Failure& failure = failures[static_cast<std::size_t>(index)];
+        QFETCH(Failure, failure);
         Run run;
         run.Play(failure);
         run.CheckInvariants(Expected(failure));
