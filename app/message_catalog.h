@@ -13,7 +13,7 @@ namespace quillet {
 inline constexpr std::uint16_t kAboutMenuStringId = 101;
 
 class MessageCatalog {
-  public:
+public:
     // The catalogue built into the program.
     static const MessageCatalog& Builtin();
 
@@ -25,10 +25,7 @@ class MessageCatalog {
     // The text with that identifier, or the empty string when there is none.
     std::string Load(std::uint16_t id) const;
 
-    bool Contains(std::uint16_t id) const { return texts_.count(id) != 0; }
-    const std::map<std::uint16_t, std::string>& Texts() const { return texts_; }
-
-  private:
+private:
     std::map<std::uint16_t, std::string> texts_;
 };
 
