@@ -33,12 +33,12 @@
 #include <string>
 #include <vector>
 
-#include "app/upgrade_app.h"
 #include "emulator/private_cupsd.h"
 #include "emulator/sha256.h"
 #include "platform/image_checksum_openssl.h"
 #include "platform/image_file_posix.h"
 #include "platform/spooler_cups.h"
+#include "printer/image_transfer.h"
 
 namespace {
 
@@ -48,39 +48,13 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint64_t kMiB = 1 << 20;
 constexpr std::uint64_t kAllowedOverhead = 16 * kMiB;
 
-// The services the transfer does not touch.
-struct Unused : quillet::UserLanguage,
-                quillet::PlatformVersion,
-                quillet::MessageBoxes,
-                quillet::Registry,
-                quillet::FirstPages {
-    std::uint16_t UserDefaultLangId() override { return 1033; }
-    std::uint32_t PlatformId() override { return quillet::kAcceptedPlatformId; }
-    void ShowMessage(quillet::DialogPage*, const std::string&, const std::string*,
-                     quillet::MessageIcon) override {}
-    bool OpenKey(const std::string&, quillet::RegistryAccess, quillet::RegistryKey&) override {
-        return false;
-    }
-    bool QueryValue(quillet::RegistryKey, const std::string&, std::uint32_t&, std::uint8_t*,
-                    std::uint32_t&) override {
-        return false;
-    }
-    bool SetValue(quillet::RegistryKey, const std::string&, std::uint32_t, const std::uint8_t*,
-                  std::uint32_t) override {
-        return false;
-    }
-    void CloseKey(quillet::RegistryKey) override {}
-    int RunWelcomePage(quillet::UpgradeApp&) override { return 2; }
-    int RunSelectPrinterPage(quillet::UpgradeApp&) override { return 2; }
-};
-
 // The child's part: one SendImageFile, as the download page makes it.
 int Transfer(const std::string& printer, const std::string& image) {
-    Unused unused;
     quillet::CupsSpooler spooler;
     quillet::PosixImageFiles files;
-    quillet::UpgradeApp app({unused, unused, unused, spooler, files, unused}, unused);
-    return app.SendImageFile(printer, image) == 1 ? 0 : 1;
+    quillet::ImageBlock block;
+    const quillet::ImageTransfer transfer{files, quillet::NoImageChecksums(), block};
+    return quillet::SendImageFile(spooler, transfer, printer, image) == 1 ? 0 : 1;
 }
 
 struct Run {
@@ -204,6 +178,68 @@ bool PrintDigestTimes(const std::string& image, int runs) {
     return same;
 }
 
+// The program's folder: its configuration naming the image, and a registry
+// file and state folder of its own. It runs without logind.
+void PrepareProgramFolder(const std::string& folder, const std::string& image) {
+    std::ofstream(folder + "/quillet.txt", std::ios::binary)
+        << "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFile=" << image << "\r\n";
+    ::setenv("QUILLET_REGISTRY_DB", (folder + "/registry.db").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+}
+
+void PrintRatios(const char* title, const std::vector<double>& ours,
+                 const std::vector<double>& lp) {
+    std::printf("ratio %s, run by run:", title);
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        std::printf(" %.2f", ours[i] / lp[i]);
+    }
+    std::printf("\nratio %s (medians): %.2f\n", title, Median(ours) / Median(lp));
+}
+
+// Prints the figures; true when every transfer succeeded within its memory.
+bool PrintFigures(const Series& wizard, const Series& lp, const Series& page, std::uint64_t size,
+                  int runs) {
+    std::printf("image: %llu MiB through a private cupsd to the emulated K7, %d runs each\n",
+                static_cast<unsigned long long>(size / kMiB), runs);
+    std::printf("%-15s %12s %14s %14s\n", "(medians)", "spooled (s)", "at printer (s)",
+                "peak RSS (MiB)");
+    for (const Series* series : {&wizard, &lp}) {
+        std::printf("%-15s %12.3f %14.3f %14.1f%s\n", series->name, Median(series->spooled),
+                    Median(series->atPrinter), static_cast<double>(series->peakBytes) / kMiB,
+                    series->ok ? "" : "  (FAILED)");
+    }
+    std::printf("%-15s %12.3f  (OK on the download-ready page to the download page shown)%s\n",
+                page.name, Median(page.spooled), page.ok ? "" : "  (FAILED)");
+    std::printf("spooled ratio SendImageFile / lp (medians): %.2f\n",
+                Median(wizard.spooled) / Median(lp.spooled));
+    PrintRatios("SendImageFile / lp at printer", wizard.atPrinter, lp.atPrinter);
+    PrintRatios("download page shown / lp spooled", page.spooled, lp.spooled);
+    const bool withinMemory = wizard.peakBytes <= size + kAllowedOverhead;
+    std::printf("peak memory of SendImageFile: %.1f MiB, limit %.1f MiB: %s\n",
+                static_cast<double>(wizard.peakBytes) / kMiB,
+                static_cast<double>(size + kAllowedOverhead) / kMiB,
+                withinMemory ? "within" : "EXCEEDED");
+    return wizard.ok && lp.ok && page.ok && withinMemory;
+}
+
+// Whether every image job reached the printer whole and with the same bytes.
+bool AllImagesArrived(const PrivateCupsd& cupsd, std::uint64_t size, int runs) {
+    auto received = cupsd.EmulatedJobs();
+    // The program's commands are not the image.
+    std::erase_if(received, [](const auto& job) {
+        return job.kind == "test-page" || job.kind == "download-mode";
+    });
+    const bool allArrived = received.size() == static_cast<std::size_t>(3 * runs) &&
+                            std::all_of(received.begin(), received.end(), [&](auto& job) {
+                                return job.bytes == size && job.sha256 == received.front().sha256;
+                            });
+    std::printf("all jobs arrived whole and identical: %s\n", allArrived ? "yes" : "NO");
+    return allArrived;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -242,16 +278,8 @@ int main(int argc, char** argv) {
     }
     const std::string queue = PrivateCupsd::kK7Queue;
 
-    // The program's folder: its configuration naming the image, and a
-    // registry file and state folder of its own. It runs without logind.
     const std::string folder = cupsd.Folder().string();
-    std::ofstream(folder + "/quillet.txt", std::ios::binary)
-        << "K7\r\nTarvane Nimbrel K7\r\nRelease 2.10\r\nFile=" << image << "\r\n";
-    ::setenv("QUILLET_REGISTRY_DB", (folder + "/registry.db").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ::setenv("LC_ALL", "C.UTF-8", 1);
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    PrepareProgramFolder(folder, image);
 
     Series wizard{"SendImageFile", {"/proc/self/exe", "--transfer", queue, image}, 1, {}, {}};
     Series lp{"lp -o raw",
@@ -273,46 +301,8 @@ int main(int argc, char** argv) {
             series->peakBytes = std::max(series->peakBytes, run.peakBytes);
         }
     }
-    auto received = cupsd.EmulatedJobs();
-    // The program's commands are not the image.
-    std::erase_if(received, [](const auto& job) {
-        return job.kind == "test-page" || job.kind == "download-mode";
-    });
-    const bool allArrived = received.size() == static_cast<std::size_t>(3 * runs) &&
-                            std::all_of(received.begin(), received.end(), [&](auto& job) {
-                                return job.bytes == size && job.sha256 == received.front().sha256;
-                            });
-
-    std::printf("image: %llu MiB through a private cupsd to the emulated K7, %d runs each\n",
-                static_cast<unsigned long long>(sizeMiB), runs);
-    std::printf("%-15s %12s %14s %14s\n", "(medians)", "spooled (s)", "at printer (s)",
-                "peak RSS (MiB)");
-    for (const Series* series : {&wizard, &lp}) {
-        std::printf("%-15s %12.3f %14.3f %14.1f%s\n", series->name, Median(series->spooled),
-                    Median(series->atPrinter), static_cast<double>(series->peakBytes) / kMiB,
-                    series->ok ? "" : "  (FAILED)");
-    }
-    std::printf("%-15s %12.3f  (OK on the download-ready page to the download page shown)%s\n",
-                page.name, Median(page.spooled), page.ok ? "" : "  (FAILED)");
-    std::printf("ratio SendImageFile / lp at printer, run by run:");
-    for (int i = 0; i < runs; ++i) {
-        std::printf(" %.2f", wizard.atPrinter[i] / lp.atPrinter[i]);
-    }
-    std::printf("\nratio SendImageFile / lp (medians): spooled %.2f, at printer %.2f\n",
-                Median(wizard.spooled) / Median(lp.spooled),
-                Median(wizard.atPrinter) / Median(lp.atPrinter));
-    std::printf("ratio download page shown / lp spooled, run by run:");
-    for (int i = 0; i < runs; ++i) {
-        std::printf(" %.2f", page.spooled[i] / lp.spooled[i]);
-    }
-    std::printf("\nratio download page shown / lp spooled (medians): %.2f\n",
-                Median(page.spooled) / Median(lp.spooled));
-    const bool withinMemory = wizard.peakBytes <= size + kAllowedOverhead;
-    std::printf("peak memory of SendImageFile: %.1f MiB, limit %.1f MiB: %s\n",
-                static_cast<double>(wizard.peakBytes) / kMiB,
-                static_cast<double>(size + kAllowedOverhead) / kMiB,
-                withinMemory ? "within" : "EXCEEDED");
-    std::printf("all jobs arrived whole and identical: %s\n", allArrived ? "yes" : "NO");
+    const bool figuresOk = PrintFigures(wizard, lp, page, size, runs);
+    const bool allArrived = AllImagesArrived(cupsd, size, runs);
     const bool digestsAgree = PrintDigestTimes(image, runs);
-    return wizard.ok && lp.ok && page.ok && withinMemory && allArrived && digestsAgree ? 0 : 1;
+    return figuresOk && allArrived && digestsAgree ? 0 : 1;
 }
