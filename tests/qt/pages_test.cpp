@@ -33,7 +33,6 @@
 
 #include "app/language_map.h"
 #include "platform/qt/dialog_framework_qt.h"
-#include "platform/qt/message_boxes_qt.h"
 #include "tests/doubles/doubles.h"
 #include "tests/qt/qt_driver.h"
 #include "wizard/wizard_first_pages.h"
@@ -182,7 +181,6 @@ QtDriver::PageAction Expect(int page, QtDriver::PageAction then) {
 struct Run {
     PlatformDoubles doubles;
     QtDialogFramework framework;
-    QtMessageBoxes boxes{framework};
     QtDriver driver{framework};
     // The autorun value as each call was made, by call.
     std::map<std::string, std::vector<std::optional<std::uint32_t>>> autoRunAt;
@@ -249,7 +247,7 @@ struct Run {
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(folder.path()));
         WizardFirstPages firstPages(framework, doubles.launcher);
-        UpgradeApp app({doubles.userLanguage, doubles.platformVersion, boxes, doubles.spooler,
+        UpgradeApp app({doubles.userLanguage, doubles.platformVersion, framework, doubles.spooler,
                         doubles.imageFiles, doubles.registry, StandardConfigFiles(), doubles.record,
                         doubles.inhibitor},
                        firstPages);
