@@ -28,8 +28,8 @@
 //   window-menu entry                   -> OnSysCommand(its id); false = default handling
 //   any other button or command id      -> OnCommand(id)
 // The default handling of kSysCommandClose is the close box's (OnCancel()).
-// Commands 1017 and 1018 of the selection page have no control in its layout;
-// a back end may offer them from a menu or shortcut of its own.
+// A layout's commands have no control; the back end offers them from the
+// window menu and with their shortcuts.
 //
 // Windows. Text items show their text as it stands (fixed texts with id -1
 // have no mnemonic); GetDlgItemText returns what SetDlgItemText last set.
@@ -132,6 +132,13 @@ struct DialogItem {
     int iconId = 0;
 };
 
+// A command of the page that no control issues.
+struct DialogCommand {
+    int id = 0;
+    std::string shortcut;  // its keys, as "Ctrl+I" or "F5"
+    std::string label;     // with the & of its mnemonic
+};
+
 struct DialogLayout {
     int dialogId = 0;
     DialogRect rect;
@@ -139,6 +146,7 @@ struct DialogLayout {
     bool visibleAtCreation = false;
     bool taskbarButton = false;
     std::vector<DialogItem> items;  // in tab order, top to bottom
+    std::vector<DialogCommand> commands;
 };
 
 // The layout of a dialog, or nullptr when the program has none of that id.

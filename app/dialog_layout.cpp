@@ -1,4 +1,5 @@
 // The page layouts: parsed from the files of resources/layouts/, built in.
+#include <algorithm>
 #include <sstream>
 #include <utility>
 
@@ -11,11 +12,9 @@ namespace quillet {
 namespace {
 
 // Splits a line into its words and the quoted text at its end, if any.
-bool SplitLine(std::string_view line, std::vector<std::string>& words, std::string& text,
-               bool& hasText) {
+bool SplitLine(std::string_view line, std::vector<std::string>& words, std::string& text) {
     const std::size_t open = line.find('"');
-    hasText = open != std::string_view::npos;
-    if (hasText) {
+    if (open != std::string_view::npos) {
         const std::size_t close = line.rfind('"');
         if (close == open) {
             return false;
@@ -30,11 +29,78 @@ bool SplitLine(std::string_view line, std::vector<std::string>& words, std::stri
     return true;
 }
 
+constexpr const char* kBadPlacement = "expected a kind, an id and four numbers";
+
 // Reads words 1 to 5 as id, x, y, width, height.
 bool ReadPlacement(const std::vector<std::string>& words, int& id, DialogRect& rect) {
     return words.size() >= 6 && ParseWholeNumber(words[1], id) &&
            ParseWholeNumber(words[2], rect.x) && ParseWholeNumber(words[3], rect.y) &&
            ParseWholeNumber(words[4], rect.width) && ParseWholeNumber(words[5], rect.height);
+}
+
+// The readers of the lines below return what is wrong with the line, or
+// nullptr when they have appended what it describes.
+
+const char* ReadDialog(const std::vector<std::string>& words, const std::string& caption,
+                       std::vector<DialogLayout>& layouts) {
+    DialogLayout layout;
+    if (!ReadPlacement(words, layout.dialogId, layout.rect)) {
+        return kBadPlacement;
+    }
+    layout.caption = caption;
+    for (std::size_t i = 6; i < words.size(); ++i) {
+        if (words[i] == "visible") {
+            layout.visibleAtCreation = true;
+        } else if (words[i] == "taskbar") {
+            layout.taskbarButton = true;
+        } else {
+            return "unknown dialog flag";
+        }
+    }
+    layouts.push_back(std::move(layout));
+    return nullptr;
+}
+
+const char* ReadItem(const std::vector<std::string>& words, const std::string& text,
+                     DialogLayout& dialog) {
+    static const std::pair<std::string_view, DialogItemKind> kinds[] = {
+        {"text", DialogItemKind::Text},     {"list", DialogItemKind::List},
+        {"button", DialogItemKind::Button}, {"icon", DialogItemKind::Icon},
+        {"status", DialogItemKind::Status},
+    };
+    const auto kind =
+        std::ranges::find(kinds, words[0], [](const auto& entry) { return entry.first; });
+    if (kind == std::end(kinds)) {
+        return "unknown item kind";
+    }
+    DialogItem item;
+    if (!ReadPlacement(words, item.id, item.rect)) {
+        return kBadPlacement;
+    }
+    item.kind = kind->second;
+    item.text = text;
+    // Only an icon has a word after its placement: its icon id.
+    const bool isIcon = item.kind == DialogItemKind::Icon;
+    if (isIcon && (words.size() != 7 || !ParseWholeNumber(words[6], item.iconId))) {
+        return "an icon needs its icon id";
+    }
+    if (words.size() != (isIcon ? 7u : 6u)) {
+        return "unexpected words after the placement";
+    }
+    dialog.items.push_back(std::move(item));
+    return nullptr;
+}
+
+const char* ReadCommand(const std::vector<std::string>& words, const std::string& label,
+                        DialogLayout& dialog) {
+    DialogCommand command;
+    if (words.size() != 3 || !ParseWholeNumber(words[1], command.id) || label.empty()) {
+        return "a command needs an id, its keys and its label";
+    }
+    command.shortcut = words[2];
+    command.label = label;
+    dialog.commands.push_back(std::move(command));
+    return nullptr;
 }
 
 }  // namespace
@@ -47,69 +113,25 @@ bool ParseDialogLayouts(std::string_view content, std::vector<DialogLayout>& lay
         if (start == std::string_view::npos || line[start] == '#') {
             return true;
         }
-
         std::vector<std::string> words;
         std::string text;
-        bool hasText = false;
-        if (!SplitLine(line, words, text, hasText)) {
+        if (!SplitLine(line, words, text)) {
             return DataFileError(error, lineNumber, "unterminated text");
         }
-        int id = 0;
-        DialogRect rect;
-        if (!ReadPlacement(words, id, rect)) {
-            return DataFileError(error, lineNumber, "expected a kind, an id and four numbers");
-        }
-        const std::string& kind = words[0];
-
-        if (kind == "dialog") {
-            DialogLayout layout;
-            layout.dialogId = id;
-            layout.rect = rect;
-            layout.caption = text;
-            for (std::size_t i = 6; i < words.size(); ++i) {
-                if (words[i] == "visible") {
-                    layout.visibleAtCreation = true;
-                } else if (words[i] == "taskbar") {
-                    layout.taskbarButton = true;
-                } else {
-                    return DataFileError(error, lineNumber, "unknown dialog flag");
-                }
-            }
-            layouts.push_back(std::move(layout));
-            current = &layouts.back();
-            return true;
+        if (words.empty()) {
+            return DataFileError(error, lineNumber, "a text without a kind");
         }
 
-        if (current == nullptr) {
-            return DataFileError(error, lineNumber, "an item before any dialog");
+        // Items and commands belong to the dialog above them.
+        const char* wrong = "an item before any dialog";
+        if (words[0] == "dialog") {
+            wrong = ReadDialog(words, text, layouts);
+            current = wrong == nullptr ? &layouts.back() : current;
+        } else if (current != nullptr) {
+            wrong = words[0] == "command" ? ReadCommand(words, text, *current)
+                                          : ReadItem(words, text, *current);
         }
-        DialogItem item;
-        item.id = id;
-        item.rect = rect;
-        item.text = text;
-        std::size_t expectedWords = 6;
-        if (kind == "text") {
-            item.kind = DialogItemKind::Text;
-        } else if (kind == "list") {
-            item.kind = DialogItemKind::List;
-        } else if (kind == "button") {
-            item.kind = DialogItemKind::Button;
-        } else if (kind == "status") {
-            item.kind = DialogItemKind::Status;
-        } else if (kind == "icon") {
-            item.kind = DialogItemKind::Icon;
-            expectedWords = 7;
-            if (words.size() != 7 || !ParseWholeNumber(words[6], item.iconId)) {
-                return DataFileError(error, lineNumber, "an icon needs its icon id");
-            }
-        } else {
-            return DataFileError(error, lineNumber, "unknown item kind");
-        }
-        if (words.size() != expectedWords) {
-            return DataFileError(error, lineNumber, "unexpected words after the placement");
-        }
-        current->items.push_back(std::move(item));
-        return true;
+        return wrong == nullptr || DataFileError(error, lineNumber, wrong);
     });
 }
 

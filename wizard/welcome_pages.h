@@ -5,8 +5,8 @@
 
 namespace quillet {
 
-// Commands the selection page answers; its layout has no control that issues
-// them, so only a front end's own menu or shortcut can.
+// Commands the selection page answers; no control issues them, its layout
+// offers them as window-menu entries with their keys.
 inline constexpr int kCommandInstallDriver = 1017;
 inline constexpr int kCommandRefreshPrinters = 1018;
 

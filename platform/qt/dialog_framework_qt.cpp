@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <memory>
@@ -44,6 +45,8 @@ public:
     ~Window() override { StopBackgroundWork(); }
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
+
+    PageWindow& Widget() const { return window_; }
 
     void SetWindowText(const std::string& text) override { window_.SetCaption(text); }
     std::string GetWindowText() const override { return window_.windowTitle().toStdString(); }
@@ -131,13 +134,9 @@ std::string QtDialogFramework::ApplicationName() const {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
 }
 
-PageWindow* QtDialogFramework::WindowOf(const DialogPage& page) const {
-    for (Run* run : runs_) {
-        if (run->page == &page) {
-            return static_cast<PageWindow*>(run->widget);
-        }
-    }
-    return nullptr;
+QWidget* QtDialogFramework::ParentFor(const DialogPage* owner) {
+    const auto* window = owner ? dynamic_cast<const Window*>(owner->Window()) : nullptr;
+    return window ? &window->Widget() : nullptr;
 }
 
 int QtDialogFramework::DoModal(DialogPage& page) {
@@ -148,10 +147,7 @@ int QtDialogFramework::DoModal(DialogPage& page) {
 
     // A page other than the main window is owned by it, as a dialog made
     // without a parent while the main window is set.
-    QWidget* parent = nullptr;
-    if (mainWindow_ && mainWindow_ != &page) {
-        parent = WindowOf(*mainWindow_);
-    }
+    QWidget* parent = mainWindow_ != &page ? ParentFor(mainWindow_) : nullptr;
     auto pageWindow = std::make_unique<PageWindow>(*layout, parent);
     Run run;
     run.page = &page;
@@ -309,6 +305,24 @@ bool QtDialogFramework::RunModalDialog(QDialog& dialog) {
     dialog.hide();
     ReactivateWaitingRun();
     return run.code != kEndFailed;
+}
+
+void QtDialogFramework::ShowMessage(DialogPage* owner, const std::string& text,
+                                    const std::string* caption, MessageIcon icon) {
+    std::string title;
+    if (caption) {
+        title = *caption;
+    } else {
+        title = owner ? ApplicationName() : std::string(kSystemDefaultCaption);
+    }
+    QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok,
+                    ParentFor(owner));
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    RunModalDialog(box);
 }
 
 }  // namespace quillet

@@ -1,4 +1,5 @@
-// The dialog framework on Qt Widgets (contract: app/dialog_framework.h).
+// The dialog framework on Qt Widgets (contract: app/dialog_framework.h), and
+// the message boxes of its pages (interface: app/message_box.h).
 //
 // Each modal run has a QEventLoop of its own, nested on the stack of the
 // handler that started it. Ending a page hides its window at once and exits
@@ -8,9 +9,8 @@
 // The window menu of Windows has no counterpart a program can extend on Linux,
 // where the window manager owns it. Its stand-in is the page's context menu:
 // right click, the Menu key, Shift+F10 or Alt+Space open it. It holds the
-// layout's command entries (on the selection page "Install Printer Driver",
-// Ctrl+I, command 1017, and "Refresh Printer List", F5, command 1018), Close
-// (the close box's SC_CLOSE) and the entries the page appends (About).
+// layout's commands with their shortcuts, Close (the close box's SC_CLOSE)
+// and the entries the page appends (About).
 #pragma once
 
 #include <functional>
@@ -19,16 +19,18 @@
 #include <vector>
 
 #include "app/dialog_framework.h"
+#include "app/message_box.h"
 
 class QDialog;
 class QEventLoop;
 class QObject;
+class QWidget;
 
 namespace quillet {
 
 class PageWindow;
 
-class QtDialogFramework : public DialogFramework {
+class QtDialogFramework : public DialogFramework, public MessageBoxes {
 public:
     // A QApplication must exist. Pages are built from FindDialogLayout().
     QtDialogFramework();
@@ -44,8 +46,16 @@ public:
     bool QuitPending() const { return quitPending_; }
     int QuitExitCode() const { return quitExitCode_; }
 
-    // The Qt window of a running page, or nullptr.
-    PageWindow* WindowOf(const DialogPage& page) const;
+    // The caption a box without owner shows when given none, as Windows
+    // captions such a box.
+    static constexpr const char* kSystemDefaultCaption = "Error";
+
+    // Plain text, never markup; run as a page is, so that a quit request ends
+    // a box as it ends a page. An owned box is a child of its page's window
+    // (which exists until the page's run returns, also after the page ended),
+    // with the application's name as the default caption.
+    void ShowMessage(DialogPage* owner, const std::string& text, const std::string* caption,
+                     MessageIcon icon) override;
 
     // Runs a dialog of the framework's own (a message box) modally: returns
     // when the dialog has finished, or at once when a quit request is or
@@ -62,6 +72,10 @@ public:
 private:
     struct Run;
     class Window;
+
+    // The parent of a window that `owner` owns: the owner's window while it
+    // runs on this framework, else none.
+    static QWidget* ParentFor(const DialogPage* owner);
 
     void AnnounceWaiting(Run& run);
     void Dispatch(Run& run, int commandId);

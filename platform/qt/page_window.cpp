@@ -3,8 +3,6 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
-#include <QFontMetrics>
 #include <QImageReader>
 #include <QKeySequence>
 #include <QLabel>
@@ -14,22 +12,13 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <algorithm>
-#include <cstdlib>
 
 #include "platform/qt/layout_files.h"
+#include "platform/qt/printer_list_qt.h"
 
 namespace quillet {
 
 namespace {
-
-constexpr int kDialogFontPoints = 8;
-constexpr int kSelectPrinterDialogId = 102;
-
-QString FromBytes(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-constexpr int kNameRole = Qt::UserRole;
 
 // Static text: a catalogue field or a status line.
 bool IsText(DialogItemKind kind) {
@@ -46,25 +35,6 @@ const DialogItem* FindItem(const DialogLayout& layout, int id) {
 }
 
 }  // namespace
-
-int MulDivRound(int value, int numerator, int denominator) {
-    if (denominator == 0) {
-        return -1;
-    }
-    const long long product = static_cast<long long>(value) * numerator;
-    const long long half = std::llabs(static_cast<long long>(denominator)) / 2;
-    const long long rounded = ((product < 0) != (denominator < 0)) ? (product - half) / denominator
-                                                                   : (product + half) / denominator;
-    return static_cast<int>(rounded);
-}
-
-std::vector<MenuCommand> MenuCommandsOf(int dialogId) {
-    if (dialogId == kSelectPrinterDialogId) {
-        return {{1017, "&Install Printer Driver...", "Ctrl+I"},
-                {1018, "Re&fresh Printer List", "F5"}};
-    }
-    return {};
-}
 
 QIcon ProgramIcon() {
     QIcon icon;
@@ -84,147 +54,66 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-QFont DialogFont() {
-    // Not installed: the system's own sans font at the layout's size rather
-    // than whatever the font matcher picks for an unknown name. Looked up in
-    // the font list: asking the matcher for a missing font would sort every
-    // font and load a fallback on the way to the first page.
-    const QString family = QStringLiteral("MS Sans Serif");
-    const QStringList installed = QFontDatabase::families();
-    const bool isInstalled =
-        std::any_of(installed.begin(), installed.end(), [&](const QString& name) {
-            // A family some foundries share is listed as "Family [Foundry]".
-            return name.compare(family, Qt::CaseInsensitive) == 0 ||
-                   name.startsWith(family + QStringLiteral(" ["), Qt::CaseInsensitive);
-        });
-    QFont font =
-        isInstalled ? QFont(family) : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSize(kDialogFontPoints);
-    return font;
-}
-
-DialogBaseUnits BaseUnitsOf(const QFont& font) {
-    const QFontMetrics metrics(font);
-    const int width = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    DialogBaseUnits units;
-    units.x = std::max(1, (width / 26 + 1) / 2);
-    units.y = std::max(1, metrics.height());
-    return units;
-}
-
-// --- QtPrinterList ---------------------------------------------------------
-
-void QtPrinterList::ResetContent() {
-    list_->clear();
-}
-
-void QtPrinterList::AddString(const std::string& name) {
-    // After equal names, as a sorted list control inserts.
-    int index = 0;
-    const int count = list_->count();
-    while (index < count && !PrinterNameLess(name, GetText(index))) {
-        ++index;
-    }
-    auto* item = new QListWidgetItem(FromBytes(name));
-    item->setData(kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-    list_->insertItem(index, item);
-}
-
-bool QtPrinterList::SelectString(const std::string& prefix) {
-    for (int i = 0; i < list_->count(); ++i) {
-        if (PrinterNameBeginsWith(GetText(i), prefix)) {
-            SetCurSel(i);
-            return true;
-        }
-    }
-    return false;
-}
-
-void QtPrinterList::SetCurSel(int index) {
-    if (index < 0 || index >= list_->count()) {
-        list_->clearSelection();
-        return;
-    }
-    list_->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-    list_->scrollToItem(list_->item(index));
-}
-
-int QtPrinterList::GetCurSel() const {
-    const QList<QListWidgetItem*> selected = list_->selectedItems();
-    return selected.isEmpty() ? -1 : list_->row(selected.first());
-}
-
-std::string QtPrinterList::GetText(int index) const {
-    const QListWidgetItem* item = list_->item(index);
-    if (!item) {
-        return {};
-    }
-    const QByteArray bytes = item->data(kNameRole).toByteArray();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-int QtPrinterList::GetCount() const {
-    return list_->count();
-}
-
-// --- PageWindow ------------------------------------------------------------
-
 PageWindow::PageWindow(const DialogLayout& layout, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      layout_(layout),
-      menuCommands_(MenuCommandsOf(layout.dialogId)) {
+      layout_(layout) {
     setObjectName(QStringLiteral("dialog%1").arg(layout.dialogId));
     setModal(true);
     setFont(DialogFont());
     baseUnits_ = BaseUnitsOf(font());
-    setWindowTitle(FromBytes(layout.caption));
+    setWindowTitle(QString::fromStdString(layout.caption));
+    AddControls();
+    AddShortcuts();
+    setFixedSize(baseUnits_.ToPixelsX(layout.rect.width), baseUnits_.ToPixelsY(layout.rect.height));
+    UpdateListName();
+}
 
-    QWidget* previousFocusable = nullptr;
-    for (const DialogItem& control : layout.items) {
-        QWidget* widget = nullptr;
-        switch (control.kind) {
-            case DialogItemKind::Text:
-            case DialogItemKind::Status: {
-                auto* label = new QLabel(this);
-                label->setTextFormat(Qt::PlainText);
-                label->setWordWrap(true);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                label->setText(FromBytes(control.text));
-                widget = label;
-                break;
-            }
-            case DialogItemKind::List: {
-                auto* list = new QListWidget(this);
-                list->setSelectionMode(QAbstractItemView::SingleSelection);
-                list->setFrameShape(QFrame::StyledPanel);
-                list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-                list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-                list->setUniformItemSizes(true);
-                printerLists_[control.id] = std::make_unique<QtPrinterList>(list);
-                widget = list;
-                break;
-            }
-            case DialogItemKind::Button: {
-                auto* button = new QPushButton(FromBytes(control.text), this);
-                button->setDefault(control.id == kIdOk);
-                const int id = control.id;
-                connect(button, &QPushButton::clicked, this,
-                        [this, id] { emit commandIssued(id); });
-                widget = button;
-                break;
-            }
-            case DialogItemKind::Icon: {
-                auto* label = new QLabel(this);
-                const QIcon icon = ProgramIcon();
-                label->setPixmap(icon.pixmap(32, 32));
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                label->setAccessibleName(QStringLiteral("Quillet"));
-                widget = label;
-                break;
-            }
+QWidget* PageWindow::MakeControl(const DialogItem& control) {
+    switch (control.kind) {
+        case DialogItemKind::Text:
+        case DialogItemKind::Status: {
+            auto* label = new QLabel(this);
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setText(QString::fromStdString(control.text));
+            return label;
         }
+        case DialogItemKind::List: {
+            auto* list = new QListWidget(this);
+            list->setSelectionMode(QAbstractItemView::SingleSelection);
+            list->setFrameShape(QFrame::StyledPanel);
+            list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            list->setUniformItemSizes(true);
+            printerLists_[control.id] = std::make_unique<QtPrinterList>(*list);
+            return list;
+        }
+        case DialogItemKind::Button: {
+            auto* button = new QPushButton(QString::fromStdString(control.text), this);
+            button->setDefault(control.id == kIdOk);
+            const int id = control.id;
+            connect(button, &QPushButton::clicked, this, [this, id] { emit commandIssued(id); });
+            return button;
+        }
+        case DialogItemKind::Icon: {
+            auto* label = new QLabel(this);
+            label->setPixmap(ProgramIcon().pixmap(32, 32));
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setAccessibleName(QStringLiteral("Quillet"));
+            return label;
+        }
+    }
+    Q_UNREACHABLE();
+    return nullptr;
+}
+
+void PageWindow::AddControls() {
+    // In layout order, which is the tab order.
+    QWidget* previousFocusable = nullptr;
+    for (const DialogItem& control : layout_.items) {
+        QWidget* widget = MakeControl(control);
         if (control.id >= 0) {
             widget->setObjectName(QStringLiteral("control%1").arg(control.id));
         }
@@ -240,11 +129,14 @@ PageWindow::PageWindow(const DialogLayout& layout, QWidget* parent)
             previousFocusable = widget;
         }
     }
+}
 
+void PageWindow::AddShortcuts() {
     // The page's own commands that no control issues, and the keys that open
     // the menu the way Alt+Space and Shift+F10 open a window menu.
-    for (const MenuCommand& command : menuCommands_) {
-        auto* shortcut = new QShortcut(QKeySequence(QString::fromUtf8(command.shortcut)), this);
+    for (const DialogCommand& command : layout_.commands) {
+        auto* shortcut =
+            new QShortcut(QKeySequence(QString::fromStdString(command.shortcut)), this);
         const int id = command.id;
         connect(shortcut, &QShortcut::activated, this, [this, id] { emit commandIssued(id); });
     }
@@ -254,9 +146,6 @@ PageWindow::PageWindow(const DialogLayout& layout, QWidget* parent)
         connect(shortcut, &QShortcut::activated, this,
                 [this] { OpenMenu(mapToGlobal(QPoint(0, 0))); });
     }
-
-    setFixedSize(baseUnits_.ToPixelsX(layout.rect.width), baseUnits_.ToPixelsY(layout.rect.height));
-    UpdateListName();
 }
 
 PageWindow::~PageWindow() = default;
@@ -299,7 +188,7 @@ PrinterListControl* PageWindow::PrinterList(int id) {
 
 void PageWindow::SetFieldText(int id, const std::string& text) {
     if (QLabel* label = TextField(id)) {
-        const QString value = FromBytes(text);
+        const QString value = QString::fromStdString(text);
         if (label->text() != value) {
             label->setText(value);
             FitTexts();
@@ -314,7 +203,7 @@ std::string PageWindow::FieldText(int id) const {
 }
 
 void PageWindow::SetCaption(const std::string& caption) {
-    setWindowTitle(FromBytes(caption));
+    setWindowTitle(QString::fromStdString(caption));
 }
 
 void PageWindow::AppendMenuSeparator() {
@@ -322,19 +211,19 @@ void PageWindow::AppendMenuSeparator() {
 }
 
 void PageWindow::AppendMenuEntry(int id, const std::string& label) {
-    appended_.push_back({id, FromBytes(label)});
+    appended_.push_back({id, QString::fromStdString(label)});
 }
 
 QMenu* PageWindow::BuildMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
-    for (const MenuCommand& command : menuCommands_) {
-        QAction* action = menu->addAction(QString::fromUtf8(command.label));
-        action->setShortcut(QKeySequence(QString::fromUtf8(command.shortcut)));
+    for (const DialogCommand& command : layout_.commands) {
+        QAction* action = menu->addAction(QString::fromStdString(command.label));
+        action->setShortcut(QKeySequence(QString::fromStdString(command.shortcut)));
         const int id = command.id;
         connect(action, &QAction::triggered, this, [this, id] { emit commandIssued(id); });
     }
-    if (!menuCommands_.empty()) {
+    if (!layout_.commands.empty()) {
         menu->addSeparator();
     }
     QAction* close = menu->addAction(tr("&Close"));

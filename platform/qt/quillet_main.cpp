@@ -11,7 +11,6 @@
 #include "platform/platform_version_linux.h"
 #include "platform/process_posix.h"
 #include "platform/qt/dialog_framework_qt.h"
-#include "platform/qt/message_boxes_qt.h"
 #include "platform/qt/package_start_qt.h"
 #include "platform/qt/program_hooks.h"
 #include "platform/qt/quit_signals.h"
@@ -32,7 +31,6 @@ int main(int argc, char** argv) {
     quillet::PosixUserLanguage userLanguage;
     quillet::LinuxPlatformVersion platformVersion;
     quillet::QtDialogFramework framework;
-    quillet::QtMessageBoxes messageBoxes(framework);
     quillet::ModuleSpooler spooler(QUILLET_SPOOLER_MODULE);
     quillet::PosixImageFiles imageFiles;
     const std::string registryPath = quillet::RegistryPath(QUILLET_REGISTRY_DB);
@@ -53,7 +51,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    return quillet::RunWizard({userLanguage, platformVersion, messageBoxes, spooler, imageFiles,
+    return quillet::RunWizard({userLanguage, platformVersion, framework, spooler, imageFiles,
                                registry, configFiles, recoveryRecord, inhibitor, imageChecksums},
                               framework, launcher);
 }

@@ -6,7 +6,6 @@
 
 #include <QTimer>
 
-#include "platform/qt/message_boxes_qt.h"
 #include "platform/qt/quit_signals.h"
 #include "tests/qt/qt_driver.h"
 
@@ -35,7 +34,6 @@ private slots:
     // posted: later pages and boxes end before they show.
     void quitEndsABoxAndLaterRuns() {
         QtDialogFramework framework;
-        QtMessageBoxes boxes(framework);
         QtDriver driver(framework);
         QStringList log;
         framework.onDialogWaiting = [&](QDialog& box) {
@@ -46,13 +44,13 @@ private slots:
         driver.onPage = [&](int id) { log << QString("page %1").arg(id); };
         CommandPage page(framework, 102);
         page.command = [&] {
-            boxes.ShowMessage(&page, "waiting", nullptr, MessageIcon::None);
+            framework.ShowMessage(&page, "waiting", nullptr, MessageIcon::None);
             log << "box returned";
         };
         driver.Then(102, QtDriver::Key(Qt::Key_F5));
         QCOMPARE(page.DoModal(), -1);
         QCOMPARE(page.DoModal(), -1);
-        boxes.ShowMessage(nullptr, "never waits", nullptr, MessageIcon::None);
+        framework.ShowMessage(nullptr, "never waits", nullptr, MessageIcon::None);
         QCOMPARE(log, QStringList({"page 102", "box", "box returned"}));
         QCOMPARE(framework.QuitExitCode(), 3);
     }
