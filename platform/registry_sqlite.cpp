@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "platform/file_descriptor.h"
+#include "platform/regular_file.h"
 
 namespace quillet {
 
@@ -119,14 +119,10 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
 
 // Looked at without waiting and without following a link.
 bool IsRegularFileOrMissing(const std::string& path) {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-    if (file.get() < 0) {
-        // A link, or a socket. Any other failure (a missing file, no right to
-        // read) SQLite meets in turn, and fails on without waiting.
-        return errno != ELOOP && errno != ENXIO;
-    }
-    struct stat status {};
-    return ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode);
+    // Other failures (a missing file, no right to read) SQLite meets in turn,
+    // and fails on without waiting.
+    return OpenRegularFile(path, Links::NotFollowed) ||
+           (errno != ELOOP && errno != ENXIO && errno != EINVAL);
 }
 
 // SQLite refuses a symbolic link anywhere in a path it opens with NOFOLLOW.
@@ -141,17 +137,19 @@ std::string WithFolderResolved(const std::string& path) {
     return error ? path : (folder / file.filename()).string();
 }
 
-sqlite3* OpenDatabase(const std::string& path, int flags) {
+SqliteConnection OpenDatabase(const std::string& path, int flags) {
     if (!StoreIsRegularFile(path)) {
         return nullptr;
     }
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(WithFolderResolved(path).c_str(), &db,
-                        flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
+    sqlite3* opened = nullptr;
+    const int result = sqlite3_open_v2(WithFolderResolved(path).c_str(), &opened,
+                                       flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
+    // SQLite hands back a connection to close even when the open fails.
+    SqliteConnection db(opened);
+    if (result != SQLITE_OK) {
         return nullptr;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
     return db;
 }
 
@@ -219,13 +217,13 @@ std::string RegistryPath(const std::string& buildDefault) {
     return fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : buildDefault;
 }
 
+void SqliteCloser::operator()(sqlite3* db) const {
+    sqlite3_close(db);
+}
+
 SqliteRegistry::SqliteRegistry(std::string databasePath) : path_(std::move(databasePath)) {}
 
-SqliteRegistry::~SqliteRegistry() {
-    for (auto& [handle, opened] : open_) {
-        sqlite3_close(opened.db);
-    }
-}
+SqliteRegistry::~SqliteRegistry() = default;
 
 SqliteRegistry::OpenedKey* SqliteRegistry::Find(RegistryKey key) {
     auto found = open_.find(key);
@@ -240,21 +238,17 @@ bool SqliteRegistry::OpenKey(const std::string& path, RegistryAccess access, Reg
     if (writing && !MayWrite(path_)) {
         return false;
     }
-    sqlite3* db = OpenDatabase(path_, writing ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-    if (db == nullptr) {
+    SqliteConnection db =
+        OpenDatabase(path_, writing ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+    if (!db || (writing && sqlite3_db_readonly(db.get(), "main") != 0)) {
         return false;
     }
-    if (writing && sqlite3_db_readonly(db, "main") != 0) {
-        sqlite3_close(db);
-        return false;
-    }
-    const std::int64_t id = FindKey(db, SplitKeyPath(path));
+    const std::int64_t id = FindKey(db.get(), SplitKeyPath(path));
     if (id < 0) {
-        sqlite3_close(db);
         return false;
     }
     key = next_++;
-    open_[key] = OpenedKey{db, id, access};
+    open_[key] = OpenedKey{std::move(db), id, access};
     return true;
 }
 
@@ -264,7 +258,8 @@ bool SqliteRegistry::QueryValue(RegistryKey key, const std::string& valueName, s
     if (opened == nullptr || !ValidName(valueName)) {
         return false;
     }
-    Statement query(opened->db, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
+    Statement query(opened->db.get(),
+                    "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
     query.Bind(1, opened->id);
     query.Bind(2, valueName);
     if (query.Step() != SQLITE_ROW) {
@@ -292,7 +287,7 @@ bool SqliteRegistry::SetValue(RegistryKey key, const std::string& valueName, std
     }
     // An update in place keeps the value's place among the key's values.
     Statement set(
-        opened->db,
+        opened->db.get(),
         "INSERT INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
         "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
     set.Bind(1, opened->id);
@@ -303,46 +298,36 @@ bool SqliteRegistry::SetValue(RegistryKey key, const std::string& valueName, std
 }
 
 void SqliteRegistry::CloseKey(RegistryKey key) {
-    auto found = open_.find(key);
-    if (found != open_.end()) {
-        sqlite3_close(found->second.db);
-        open_.erase(found);
-    }
+    open_.erase(key);
 }
 
 bool SqliteRegistry::CreateKey(const std::string& path) {
     if (!ValidName(path) || !ValidName(path_) || !MayWrite(path_)) {
         return false;
     }
-    sqlite3* db = OpenDatabase(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    if (db == nullptr) {
+    const SqliteConnection db = OpenDatabase(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!db) {
         return false;
     }
-    bool created = false;
-    {
-        Transaction change(db);
-        if (change.Begun() && Execute(db, kSchema)) {
-            std::int64_t id = kRootKeyId;
-            created = true;
-            for (const std::string& part : SplitKeyPath(path)) {
-                std::int64_t child = FindChild(db, id, part);
-                if (child < 0) {
-                    Statement insert(db, "INSERT INTO reg_keys(parent, name) VALUES(?1, ?2)");
-                    insert.Bind(1, id);
-                    insert.Bind(2, part);
-                    if (insert.Step() != SQLITE_DONE) {
-                        created = false;
-                        break;
-                    }
-                    child = sqlite3_last_insert_rowid(db);
-                }
-                id = child;
-            }
-            created = created && change.Commit();
-        }
+    Transaction change(db.get());
+    if (!change.Begun() || !Execute(db.get(), kSchema)) {
+        return false;
     }
-    sqlite3_close(db);
-    return created;
+    std::int64_t id = kRootKeyId;
+    for (const std::string& part : SplitKeyPath(path)) {
+        std::int64_t child = FindChild(db.get(), id, part);
+        if (child < 0) {
+            Statement insert(db.get(), "INSERT INTO reg_keys(parent, name) VALUES(?1, ?2)");
+            insert.Bind(1, id);
+            insert.Bind(2, part);
+            if (insert.Step() != SQLITE_DONE) {
+                return false;
+            }
+            child = sqlite3_last_insert_rowid(db.get());
+        }
+        id = child;
+    }
+    return change.Commit();
 }
 
 bool SqliteRegistry::DeleteKey(const std::string& path) {
@@ -350,36 +335,31 @@ bool SqliteRegistry::DeleteKey(const std::string& path) {
     if (!ValidName(path) || parts.empty() || !MayWrite(path_)) {
         return false;  // HKEY_LOCAL_MACHINE itself is never deleted
     }
-    sqlite3* db = OpenDatabase(path_, SQLITE_OPEN_READWRITE);
-    if (db == nullptr) {
+    const SqliteConnection db = OpenDatabase(path_, SQLITE_OPEN_READWRITE);
+    if (!db) {
         return false;
     }
-    bool deleted = false;
-    {
-        Transaction change(db);
-        const std::int64_t id = change.Begun() ? FindKey(db, parts) : -1;
-        if (id > kRootKeyId) {
-            // UNION, not UNION ALL: the walk ends on any file, even one whose
-            // keys form a loop; such a file is then refused, not changed.
-            const std::string below =
-                "WITH RECURSIVE below(id) AS (SELECT ?1 UNION "
-                "SELECT k.id FROM reg_keys k JOIN below ON k.parent = below.id) ";
-            Statement tree(db, (below + "SELECT (SELECT count(*) FROM reg_keys WHERE id IN below "
-                                        "AND parent IN below) = (SELECT count(*) FROM below) - 1")
-                                   .c_str());
-            tree.Bind(1, id);
-            Statement values(db, (below + "DELETE FROM reg_values WHERE key IN below").c_str());
-            values.Bind(1, id);
-            Statement keys(db, (below + "DELETE FROM reg_keys WHERE id IN below").c_str());
-            keys.Bind(1, id);
-            const bool isTree = tree.Step() == SQLITE_ROW && sqlite3_column_int(tree.get(), 0) == 1;
-            sqlite3_reset(tree.get());
-            deleted = isTree && values.Step() == SQLITE_DONE && keys.Step() == SQLITE_DONE &&
-                      change.Commit();
-        }
+    Transaction change(db.get());
+    const std::int64_t id = change.Begun() ? FindKey(db.get(), parts) : -1;
+    if (id <= kRootKeyId) {
+        return false;
     }
-    sqlite3_close(db);
-    return deleted;
+    // UNION, not UNION ALL: the walk ends on any file, even one whose keys
+    // form a loop; such a file is then refused, not changed.
+    const std::string below =
+        "WITH RECURSIVE below(id) AS (SELECT ?1 UNION "
+        "SELECT k.id FROM reg_keys k JOIN below ON k.parent = below.id) ";
+    Statement tree(db.get(), (below + "SELECT (SELECT count(*) FROM reg_keys WHERE id IN below "
+                                      "AND parent IN below) = (SELECT count(*) FROM below) - 1")
+                                 .c_str());
+    tree.Bind(1, id);
+    Statement values(db.get(), (below + "DELETE FROM reg_values WHERE key IN below").c_str());
+    values.Bind(1, id);
+    Statement keys(db.get(), (below + "DELETE FROM reg_keys WHERE id IN below").c_str());
+    keys.Bind(1, id);
+    const bool isTree = tree.Step() == SQLITE_ROW && sqlite3_column_int(tree.get(), 0) == 1;
+    sqlite3_reset(tree.get());
+    return isTree && values.Step() == SQLITE_DONE && keys.Step() == SQLITE_DONE && change.Commit();
 }
 
 bool SqliteRegistry::DeleteValue(RegistryKey key, const std::string& valueName) {
@@ -387,10 +367,10 @@ bool SqliteRegistry::DeleteValue(RegistryKey key, const std::string& valueName) 
     if (opened == nullptr || opened->access != RegistryAccess::Write || !ValidName(valueName)) {
         return false;
     }
-    Statement remove(opened->db, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
+    Statement remove(opened->db.get(), "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
     remove.Bind(1, opened->id);
     remove.Bind(2, valueName);
-    return remove.Step() == SQLITE_DONE && sqlite3_changes(opened->db) == 1;
+    return remove.Step() == SQLITE_DONE && sqlite3_changes(opened->db.get()) == 1;
 }
 
 bool SqliteRegistry::EnumValues(RegistryKey key, std::vector<RegistryValueData>& values) {
@@ -398,7 +378,7 @@ bool SqliteRegistry::EnumValues(RegistryKey key, std::vector<RegistryValueData>&
     if (opened == nullptr) {
         return false;
     }
-    Statement list(opened->db,
+    Statement list(opened->db.get(),
                    "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY rowid");
     list.Bind(1, opened->id);
     values.clear();
@@ -422,7 +402,7 @@ bool SqliteRegistry::EnumSubkeys(RegistryKey key, std::vector<std::string>& name
     if (opened == nullptr) {
         return false;
     }
-    Statement list(opened->db, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY name");
+    Statement list(opened->db.get(), "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY name");
     list.Bind(1, opened->id);
     names.clear();
     int step = SQLITE_ROW;

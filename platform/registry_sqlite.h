@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,12 @@
 struct sqlite3;
 
 namespace quillet {
+
+struct SqliteCloser {
+    void operator()(sqlite3* db) const;
+};
+// A connection to an SQLite database, closed once, on every path.
+using SqliteConnection = std::unique_ptr<sqlite3, SqliteCloser>;
 
 // The database fixed when the program is built (the CMake cache variable
 // QUILLET_REGISTRY_DB).
@@ -81,7 +88,7 @@ public:
 
 private:
     struct OpenedKey {
-        sqlite3* db = nullptr;
+        SqliteConnection db;
         std::int64_t id = 0;
         RegistryAccess access = RegistryAccess::QueryValue;
     };
