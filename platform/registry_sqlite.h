@@ -36,6 +36,15 @@ std::string RegistryPath(const std::string& buildDefault = DefaultRegistryPath()
 // CreateKey makes the database.
 bool StoreIsRegularFile(const std::string& path);
 
+// Why a call of SqliteRegistry failed.
+enum class RegistryError {
+    None,
+    NotFound,      // the key, the value, the file or its folder does not exist
+    AccessDenied,  // this process may not read, or may not change, the file
+    BadStore,      // not a regular file, not a database, or keys in a loop
+    Failed,        // anything else, such as a lock held past the wait
+};
+
 struct RegistryValueData {
     std::string name;
     std::uint32_t type = 0;
@@ -64,6 +73,8 @@ public:
     SqliteRegistry& operator=(const SqliteRegistry&) = delete;
 
     const std::string& DatabasePath() const { return path_; }
+    // Why the last call failed; None after one that succeeded.
+    RegistryError LastError() const { return error_; }
 
     bool OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) override;
     bool QueryValue(RegistryKey key, const std::string& valueName, std::uint32_t& type,
@@ -93,10 +104,17 @@ private:
         RegistryAccess access = RegistryAccess::QueryValue;
     };
     OpenedKey* Find(RegistryKey key);
+    // The database for reading, or with SQLITE_OPEN_READWRITE for a change
+    // (which this process must be allowed to make); none when it cannot be.
+    SqliteConnection Open(int flags);
+    // False, with the reason recorded.
+    bool Fail(RegistryError error);
+    bool Fail(int sqliteResult, sqlite3* db);
 
     std::string path_;
     std::map<RegistryKey, OpenedKey> open_;
     RegistryKey next_ = 1;
+    RegistryError error_ = RegistryError::None;
 };
 
 }  // namespace quillet
