@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "emulator/open_descriptors.h"
 #include "emulator/temp_dir.h"
 #include "platform/image_file_posix.h"
 
@@ -55,6 +56,7 @@ TEST(PosixImageFiles, WriterOpeningTheImageDuringTheOpenIsOutlived) {
     TempDir folder("quillet-image");
     const std::string path = folder.File("firmware.bin");
     std::ofstream(path, std::ios::binary) << "image";
+    const std::size_t open = OpenDescriptors();  // before the writer opens any
     std::atomic<bool> done{false};
     std::thread writer([&] {
         while (!done) {
@@ -70,6 +72,7 @@ TEST(PosixImageFiles, WriterOpeningTheImageDuringTheOpenIsOutlived) {
     }
     done = true;
     writer.join();
+    EXPECT_EQ(OpenDescriptors(), open) << "an image was left open";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "emulator/command.h"
+#include "emulator/open_descriptors.h"
 #include "emulator/temp_dir.h"
 #include "platform/registry_sqlite.h"
 #include "platform/tools/reg_arguments.h"
@@ -108,6 +109,7 @@ TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
         Seed(c.seed, c.prepare);
     }
     const std::string bytesBefore = FileBytes();
+    const std::size_t open = OpenDescriptors();
 
     Wizard wizard(Database());
     wizard.app.SwitchAutoRunOff();
@@ -116,6 +118,7 @@ TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
     EXPECT_EQ(Values(), c.during);
     wizard.app.WriteSavedAutoRunBack();
     EXPECT_EQ(Values(), c.after);
+    EXPECT_EQ(OpenDescriptors(), open) << "the store stayed open between the operations";
 
     EXPECT_EQ(std::filesystem::exists(Database()), !c.seed.empty()) << "the wizard made it";
     if (*c.prepare != '\0') {
