@@ -106,9 +106,9 @@ bool WriteAll(int fd, const std::string& text) {
 
 // A rename or an unlink lasts only once the folder itself is synced.
 void SyncFolder(const std::string& folder) {
-    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) {
-        ::fsync(fd.get());
+    const FileDescriptor opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (opened) {
+        ::fsync(opened.get());
     }
 }
 
@@ -137,12 +137,12 @@ std::optional<RecordedAutoRun> Parse(const std::string& text, const std::string&
 
 // A small regular file's content; empty when it is anything else.
 std::string ReadSmallFile(const std::string& path) {
-    const FileDescriptor fd = OpenRegularFile(path, Links::NotFollowed);
+    const FileDescriptor file = OpenRegularFile(path, Links::NotFollowed);
     struct stat status {};
     std::string text;
-    if (fd && ::fstat(fd.get(), &status) == 0 && status.st_size <= kMaxFileSize) {
+    if (file && ::fstat(file.get(), &status) == 0 && status.st_size <= kMaxFileSize) {
         text.resize(static_cast<std::size_t>(status.st_size));
-        const ssize_t got = ::read(fd.get(), text.data(), text.size());
+        const ssize_t got = ::read(file.get(), text.data(), text.size());
         text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     }
     return text;

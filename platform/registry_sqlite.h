@@ -19,8 +19,8 @@ struct SqliteCloser {
 // A connection to an SQLite database, closed once, on every path.
 using SqliteConnection = std::unique_ptr<sqlite3, SqliteCloser>;
 
-// The database fixed when the program is built (the CMake cache variable
-// QUILLET_REGISTRY_DB).
+// The database fixed when the program is built: the CMake cache variable
+// QUILLET_REGISTRY_DB of platform/CMakeLists.txt, the one place it is set.
 std::string DefaultRegistryPath();
 
 // The database the wizard and quillet-reg use: $QUILLET_REGISTRY_DB when it
