@@ -9,6 +9,9 @@
 #include <csignal>
 #include <system_error>
 #include <thread>
+#include <utility>
+
+#include "platform/regular_file.h"
 
 namespace quillet {
 
@@ -47,11 +50,8 @@ std::uint32_t ReadAt(int fd, char* into, std::uint32_t size, off_t offset) {
 }  // namespace
 
 bool PosixImageFiles::OpenFile(const std::string& path, FileHandle& file) {
-    if (path.empty() || path.find('\0') != std::string::npos) {
-        return false;
-    }
-    // O_NONBLOCK so that opening a FIFO cannot hang; cleared below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    OpenImage image{OpenRegularFile(path)};
+    const int fd = image.descriptor.get();
     if (fd < 0) {
         return false;
     }
@@ -63,25 +63,18 @@ bool PosixImageFiles::OpenFile(const std::string& path, FileHandle& file) {
     // SIGIO, which would end the program. The break signal is therefore
     // SIGURG, which the program leaves at its default, ignored: unlike SIGIO
     // blocked, that holds for every thread, also those Qt starts.
-    OpenImage image;
     if (::fcntl(fd, F_SETSIG, SIGURG) == 0 && ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
         image.leased = true;
         ::fcntl(fd, F_SETOWN, 0);
     } else if (errno == EAGAIN) {
-        ::close(fd);
         return false;
     }
-    if (::fstat(fd, &image.status) != 0 || !S_ISREG(image.status.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd, &image.status) != 0) {
         return false;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     file = static_cast<FileHandle>(fd) + 1;
-    open_[file] = image;
+    open_.insert_or_assign(file, std::move(image));
     return true;
 }
 
@@ -170,13 +163,13 @@ std::uint32_t PosixImageFiles::ReadFile(FileHandle file, void* block, std::uint3
 
 void PosixImageFiles::CloseFile(FileHandle file) {
     const auto found = open_.find(file);
-    if (found != open_.end()) {
-        if (found->second.leased) {
-            ::fcntl(Descriptor(file), F_SETLEASE, F_UNLCK);
-        }
-        open_.erase(found);
+    if (found == open_.end()) {
+        return;
     }
-    ::close(Descriptor(file));
+    if (found->second.leased) {
+        ::fcntl(Descriptor(file), F_SETLEASE, F_UNLCK);
+    }
+    open_.erase(found);
 }
 
 void PosixImageFiles::ReleaseBlock(void* block, std::size_t size) {

@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "platform/file_descriptor.h"
 #include "printer/image_file.h"
 
 namespace quillet {
@@ -34,6 +35,7 @@ public:
 private:
     // What the open saw of each open file.
     struct OpenImage {
+        FileDescriptor descriptor;  // closed when the image leaves open_
         bool leased = false;
         struct stat status {};
     };

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <systemd/sd-bus.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -46,7 +45,7 @@ LogindInhibitor::~LogindInhibitor() {
 }
 
 void LogindInhibitor::Acquire() {
-    if (lock_ >= 0) {
+    if (lock_) {
         return;
     }
     // sd-bus connects and authenticates without blocking, so one deadline
@@ -82,14 +81,11 @@ void LogindInhibitor::Acquire() {
     }
     // A lock logind grants after this point goes out on a closed connection,
     // and ends with it.
-    lock_ = answer.lock;
+    lock_ = FileDescriptor(answer.lock);
 }
 
 void LogindInhibitor::Release() {
-    if (lock_ >= 0) {
-        ::close(lock_);
-        lock_ = -1;
-    }
+    lock_.Close();
 }
 
 }  // namespace quillet

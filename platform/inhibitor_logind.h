@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/inhibitor.h"
+#include "platform/file_descriptor.h"
 
 namespace quillet {
 
@@ -24,7 +25,7 @@ public:
     static constexpr int kTimeoutMs = 500;
 
 private:
-    int lock_ = -1;  // the descriptor logind returned
+    FileDescriptor lock_;  // the descriptor logind returned
 };
 
 }  // namespace quillet

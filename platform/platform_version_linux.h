@@ -8,7 +8,7 @@ namespace quillet {
 // The Linux build is the accepted family: the wizard runs here the way it ran
 // on the one family it was made for.
 class LinuxPlatformVersion : public PlatformVersion {
-  public:
+public:
     std::uint32_t PlatformId() override { return kAcceptedPlatformId; }
 };
 

@@ -11,7 +11,7 @@ namespace quillet {
 // handler is needed. Returns false, having started nothing, when the file is
 // missing, is not a regular executable file, or cannot be executed.
 class PosixProcessLauncher : public ProcessLauncher {
-  public:
+public:
     bool StartProcess(const std::string& applicationName) override;
 };
 

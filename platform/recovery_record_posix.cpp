@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
+
+#include "platform/regular_file.h"
 
 namespace quillet {
 
@@ -103,10 +106,9 @@ bool WriteAll(int fd, const std::string& text) {
 
 // A rename or an unlink lasts only once the folder itself is synced.
 void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    const FileDescriptor opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (opened) {
+        ::fsync(opened.get());
     }
 }
 
@@ -135,18 +137,14 @@ std::optional<RecordedAutoRun> Parse(const std::string& text, const std::string&
 
 // A small regular file's content; empty when it is anything else.
 std::string ReadSmallFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) {
-        return {};
-    }
+    const FileDescriptor file = OpenRegularFile(path, Links::NotFollowed);
     struct stat status {};
     std::string text;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= kMaxFileSize) {
+    if (file && ::fstat(file.get(), &status) == 0 && status.st_size <= kMaxFileSize) {
         text.resize(static_cast<std::size_t>(status.st_size));
-        const ssize_t got = ::read(fd, text.data(), text.size());
+        const ssize_t got = ::read(file.get(), text.data(), text.size());
         text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     }
-    ::close(fd);
     return text;
 }
 
@@ -177,7 +175,7 @@ std::string PosixRecoveryRecord::FilePath() const {
 }
 
 PrinterHold PosixRecoveryRecord::Hold(const std::string& printer) {
-    if (!printer_.empty() && NamePart(printer) == NamePart(printer_) && lockFd_ >= 0) {
+    if (!printer_.empty() && NamePart(printer) == NamePart(printer_) && lock_) {
         printer_ = printer;
         return PrinterHold::Held;
     }
@@ -186,36 +184,31 @@ PrinterHold PosixRecoveryRecord::Hold(const std::string& printer) {
     // alone, which is all flock needs, so any user who can read the file
     // takes part; made readable for all whatever the creator's umask.
     const std::string lockPath = store_ + ".printer-" + NamePart(printer) + ".lock";
-    int fd = -1;
+    FileDescriptor lock;
     if (::access(store_.c_str(), F_OK) == 0) {
-        fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0664);
+        lock = FileDescriptor(
+            ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0664));
     }
     struct stat status {};
-    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-        ::close(fd);
-        fd = -1;
+    if (lock && (::fstat(lock.get(), &status) != 0 || !S_ISREG(status.st_mode))) {
+        lock.Close();
     }
-    if (fd >= 0 && status.st_uid == ::geteuid() && (status.st_mode & 07777) != 0664) {
-        ::fchmod(fd, 0664);
+    if (lock && status.st_uid == ::geteuid() && (status.st_mode & 07777) != 0664) {
+        ::fchmod(lock.get(), 0664);
     }
-    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        ::close(fd);
-        if (held) {
+    if (lock && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
             return PrinterHold::HeldElsewhere;
         }
-        fd = -1;
+        lock.Close();
     }
     printer_ = printer;
-    lockFd_ = fd;
-    return fd >= 0 ? PrinterHold::Held : PrinterHold::CannotTell;
+    lock_ = std::move(lock);
+    return lock_ ? PrinterHold::Held : PrinterHold::CannotTell;
 }
 
 void PosixRecoveryRecord::Release() {
-    if (lockFd_ >= 0) {
-        ::close(lockFd_);
-        lockFd_ = -1;
-    }
+    lock_.Close();
     printer_.clear();
     kept_.reset();
 }
@@ -227,12 +220,12 @@ bool PosixRecoveryRecord::Keep(const RecordedAutoRun& record) {
     }
     const std::string temporary = "/." + std::string(kFilePrefix) + "XXXXXX";
     std::string path = folder_ + temporary;
-    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) {
+    FileDescriptor file(::mkostemp(path.data(), O_CLOEXEC));
+    if (!file) {
         return false;
     }
-    const bool written = WriteAll(fd, Format(record, store_)) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(path.c_str(), FilePath().c_str()) != 0) {
+    const bool written = WriteAll(file.get(), Format(record, store_)) && ::fsync(file.get()) == 0;
+    if (!file.Close() || !written || ::rename(path.c_str(), FilePath().c_str()) != 0) {
         ::unlink(path.c_str());
         return false;
     }
@@ -255,13 +248,9 @@ bool PosixRecoveryRecord::Remove() {
     }
     // A folder that is read-only may still hold a writable file: emptied,
     // it is no record.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
-    if (fd < 0) {
-        return false;
-    }
-    const bool emptied = ::fsync(fd) == 0;
-    ::close(fd);
-    return emptied;
+    const FileDescriptor file(
+        ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+    return file && ::fsync(file.get()) == 0;
 }
 
 std::optional<RecordedAutoRun> PosixRecoveryRecord::Find() {
@@ -290,6 +279,7 @@ std::vector<std::string> PosixRecoveryRecord::RecordedPrinters() {
     ::closedir(folder);
     return printers;
 }
+
 void PosixRecoveryRecord::Lock() {
     sigset_t quitSignals;
     sigemptyset(&quitSignals);

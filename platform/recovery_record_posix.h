@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "app/recovery_record.h"
+#include "platform/file_descriptor.h"
 
 namespace quillet {
 
@@ -25,7 +26,8 @@ class PosixRecoveryRecord : public RecoveryRecord {
 public:
     // `storePath`: the registry file the records and holds belong to.
     // `folder` empty: records are kept in memory only.
-    explicit PosixRecoveryRecord(const std::string& storePath, std::string folder = DefaultFolder());
+    explicit PosixRecoveryRecord(const std::string& storePath,
+                                 std::string folder = DefaultFolder());
     ~PosixRecoveryRecord() override;
     PosixRecoveryRecord(const PosixRecoveryRecord&) = delete;
     PosixRecoveryRecord& operator=(const PosixRecoveryRecord&) = delete;
@@ -53,7 +55,7 @@ private:
     std::string store_;  // the store's real path; empty when it does not exist
     std::string folder_;
     std::string printer_;  // the printer Hold() took, or took without a lock
-    int lockFd_ = -1;
+    FileDescriptor lock_;  // the printer's lock, when Hold() took it
     std::optional<RecordedAutoRun> kept_;
     std::mutex mutex_;
     sigset_t holderMask_;  // the holder's signal mask before Lock()

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,14 @@ struct sqlite3;
 
 namespace quillet {
 
-// The database fixed when the program is built (the CMake cache variable
-// QUILLET_REGISTRY_DB).
+struct SqliteCloser {
+    void operator()(sqlite3* db) const;
+};
+// A connection to an SQLite database, closed once, on every path.
+using SqliteConnection = std::unique_ptr<sqlite3, SqliteCloser>;
+
+// The database fixed when the program is built: the CMake cache variable
+// QUILLET_REGISTRY_DB of platform/CMakeLists.txt, the one place it is set.
 std::string DefaultRegistryPath();
 
 // The database the wizard and quillet-reg use: $QUILLET_REGISTRY_DB when it
@@ -28,6 +35,15 @@ std::string RegistryPath(const std::string& buildDefault = DefaultRegistryPath()
 // link wherever it points. The check itself never waits. Missing files pass:
 // CreateKey makes the database.
 bool StoreIsRegularFile(const std::string& path);
+
+// Why a call of SqliteRegistry failed.
+enum class RegistryError {
+    None,
+    NotFound,      // the key, the value, the file or its folder does not exist
+    AccessDenied,  // this process may not read, or may not change, the file
+    BadStore,      // not a regular file, not a database, or keys in a loop
+    Failed,        // anything else, such as a lock held past the wait
+};
 
 struct RegistryValueData {
     std::string name;
@@ -57,6 +73,8 @@ public:
     SqliteRegistry& operator=(const SqliteRegistry&) = delete;
 
     const std::string& DatabasePath() const { return path_; }
+    // Why the last call failed; None after one that succeeded.
+    RegistryError LastError() const { return error_; }
 
     bool OpenKey(const std::string& path, RegistryAccess access, RegistryKey& key) override;
     bool QueryValue(RegistryKey key, const std::string& valueName, std::uint32_t& type,
@@ -81,15 +99,22 @@ public:
 
 private:
     struct OpenedKey {
-        sqlite3* db = nullptr;
+        SqliteConnection db;
         std::int64_t id = 0;
         RegistryAccess access = RegistryAccess::QueryValue;
     };
     OpenedKey* Find(RegistryKey key);
+    // The database for reading, or with SQLITE_OPEN_READWRITE for a change
+    // (which this process must be allowed to make); none when it cannot be.
+    SqliteConnection Open(int flags);
+    // False, with the reason recorded.
+    bool Fail(RegistryError error);
+    bool Fail(int sqliteResult, sqlite3* db);
 
     std::string path_;
     std::map<RegistryKey, OpenedKey> open_;
     RegistryKey next_ = 1;
+    RegistryError error_ = RegistryError::None;
 };
 
 }  // namespace quillet

@@ -1,11 +1,12 @@
 #include "platform/spooler_cups.h"
 
-#include <cups/cups.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <chrono>
 #include <string_view>
+
+#include "platform/cups_handles.h"
 
 namespace quillet {
 
@@ -76,40 +77,24 @@ const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
     return nullptr;
 }
 
-http_t* ConnectToScheduler() {
-    return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                        kConnectTimeoutMs, nullptr);
+HttpConnection ConnectToScheduler(int timeoutMs = kConnectTimeoutMs) {
+    return HttpConnection(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC,
+                                       cupsEncryption(), 1, timeoutMs, nullptr));
 }
 
 bool Succeeded(ipp_status_t status) {
     return status <= IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
-// Sends the request (which it frees) and returns the response, or nullptr
+// Sends the request (which it frees) and returns the response, or nothing
 // when the scheduler refused it or could not be asked.
-ipp_t* Ask(http_t* http, ipp_t* request) {
-    ipp_t* response = cupsDoRequest(http, request, "/");
-    if (response != nullptr && !Succeeded(ippGetStatusCode(response))) {
-        ippDelete(response);
-        return nullptr;
+IppMessage Ask(const HttpConnection& http, ipp_t* request) {
+    IppMessage response(cupsDoRequest(http.get(), request, "/"));
+    if (response && !Succeeded(ippGetStatusCode(response.get()))) {
+        response.reset();
     }
     return response;
 }
-
-// Frees the response on every path.
-class Response {
-public:
-    explicit Response(ipp_t* response) : response_(response) {}
-    ~Response() { ippDelete(response_); }
-    Response(const Response&) = delete;
-    Response& operator=(const Response&) = delete;
-
-    explicit operator bool() const { return response_ != nullptr; }
-    ipp_t* get() const { return response_; }
-
-private:
-    ipp_t* response_;
-};
 
 ipp_t* PrinterRequest(ipp_op_t operation, const std::string& printerName) {
     char uri[HTTP_MAX_URI];
@@ -125,14 +110,14 @@ ipp_t* PrinterRequest(ipp_op_t operation, const std::string& printerName) {
 }
 
 // The queue's printer-state; stopped also when it cannot be asked.
-int QueueState(http_t* http, const std::string& printerName) {
+int QueueState(const HttpConnection& http, const std::string& printerName) {
     ipp_t* request = PrinterRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, printerName);
     if (request == nullptr) {
         return IPP_PSTATE_STOPPED;
     }
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                  "printer-state");
-    Response printer(Ask(http, request));
+    const IppMessage printer = Ask(http, request);
     ipp_attribute_t* state =
         printer ? ippFindAttribute(printer.get(), "printer-state", IPP_TAG_ENUM) : nullptr;
     return state != nullptr ? ippGetInteger(state, 0) : IPP_PSTATE_STOPPED;
@@ -142,26 +127,25 @@ int QueueState(http_t* http, const std::string& printerName) {
 
 struct CupsSpooler::OpenQueue {
     std::string name;
-    http_t* http = nullptr;
     int jobId = 0;
     JobState state = JobState::None;
     SilenceLimit silence{kJobWaitSlice, kJobSilenceLimit};
     const std::atomic<bool>* quit = nullptr;
-
-    ~OpenQueue() { httpClose(http); }
+    // After `silence`, which watches it: it closes first.
+    HttpConnection http;
 
     bool Connect() {
         http = ConnectToScheduler();
-        if (http != nullptr) {
-            silence.Watch(http, quit);
+        if (http) {
+            silence.Watch(http.get(), quit);
         }
-        return http != nullptr;
+        return static_cast<bool>(http);
     }
 
     // Opens the job's one raw document, unless it is already open.
     bool StartDocument() {
         if (state == JobState::Created) {
-            if (cupsStartDocument(http, name.c_str(), jobId, nullptr, CUPS_FORMAT_RAW, 1) !=
+            if (cupsStartDocument(http.get(), name.c_str(), jobId, nullptr, CUPS_FORMAT_RAW, 1) !=
                 HTTP_STATUS_CONTINUE) {
                 return false;
             }
@@ -173,9 +157,9 @@ struct CupsSpooler::OpenQueue {
     // Drops the unfinished request first, so that the document can never be
     // completed, then cancels the job over a fresh connection.
     bool Cancel() {
-        httpClose(http);
+        http.reset();
         state = JobState::Aborted;
-        return Connect() && Succeeded(cupsCancelJob2(http, name.c_str(), jobId, 0));
+        return Connect() && Succeeded(cupsCancelJob2(http.get(), name.c_str(), jobId, 0));
     }
 };
 
@@ -211,8 +195,7 @@ bool CupsSpooler::OpenPrinter(const std::string& printerName, PrinterHandle& han
     }
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                  "printer-name");
-    Response response(Ask(queue->http, request));
-    if (!response) {
+    if (!Ask(queue->http, request)) {
         return false;
     }
 
@@ -223,7 +206,7 @@ bool CupsSpooler::OpenPrinter(const std::string& printerName, PrinterHandle& han
 
 bool CupsSpooler::StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) {
     OpenQueue* queue = Find(handle);
-    if (queue == nullptr || queue->state != JobState::None || queue->http == nullptr ||
+    if (queue == nullptr || queue->state != JobState::None || !queue->http ||
         ::strcasecmp(docInfo.dataType.c_str(), "RAW") != 0) {
         return false;
     }
@@ -236,7 +219,7 @@ bool CupsSpooler::StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) 
     static const char* const kStateAttributes[] = {"printer-state", "printer-is-accepting-jobs"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
                   kStateAttributes);
-    Response printer(Ask(queue->http, request));
+    const IppMessage printer = Ask(queue->http, request);
     if (!printer) {
         return false;
     }
@@ -250,8 +233,8 @@ bool CupsSpooler::StartDocPrinter(PrinterHandle handle, const DocInfo& docInfo) 
 
     cups_option_t* options = nullptr;
     const int optionCount = cupsAddOption("job-sheets", "none", 0, &options);
-    queue->jobId = cupsCreateJob(queue->http, queue->name.c_str(), docInfo.documentName.c_str(),
-                                 optionCount, options);
+    queue->jobId = cupsCreateJob(queue->http.get(), queue->name.c_str(),
+                                 docInfo.documentName.c_str(), optionCount, options);
     cupsFreeOptions(optionCount, options);
     if (queue->jobId <= 0) {
         return false;
@@ -285,7 +268,7 @@ bool CupsSpooler::WritePrinter(PrinterHandle handle, const void* data, std::uint
     if (length == 0) {
         return true;
     }
-    if (cupsWriteRequestData(queue->http, static_cast<const char*>(data), length) !=
+    if (cupsWriteRequestData(queue->http.get(), static_cast<const char*>(data), length) !=
         HTTP_STATUS_CONTINUE) {
         return false;
     }
@@ -313,7 +296,7 @@ bool CupsSpooler::EndDocPrinter(PrinterHandle handle) {
     // printed. On failure the job stays unfinished, and closing the handle
     // cancels it.
     const std::string resource = "/printers/" + queue->name;
-    Response finished(cupsGetResponse(queue->http, resource.c_str()));
+    const IppMessage finished(cupsGetResponse(queue->http.get(), resource.c_str()));
     if (!finished || !Succeeded(ippGetStatusCode(finished.get()))) {
         return false;
     }
@@ -360,16 +343,15 @@ void CupsSpooler::ClosePrinter(PrinterHandle handle) {
 
 std::vector<std::string> CupsSpooler::EnumLocalPrinters() {
     std::vector<std::string> names;
-    http_t* http = ConnectToScheduler();
-    if (http == nullptr) {
+    const HttpConnection http = ConnectToScheduler();
+    if (!http) {
         return names;
     }
     ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
     static const char* const kAttributes[] = {"printer-name", "printer-is-temporary"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
                   kAttributes);
-    Response response(Ask(http, request));
-    httpClose(http);
+    const IppMessage response = Ask(http, request);
     if (!response) {
         return names;
     }
@@ -463,13 +445,12 @@ JobStatus CupsSpooler::LastJobStatus(const std::atomic<bool>& giveUp) {
     }
     // libcups keeps its callbacks per thread, and this may be a new one.
     cupsSetPasswordCB2(NoPassword, nullptr);
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                static_cast<int>(kStatusSilenceLimit.count()), nullptr);
-    if (http == nullptr) {
+    SilenceLimit silence(kStatusWaitSlice, kStatusSilenceLimit);
+    const HttpConnection http = ConnectToScheduler(static_cast<int>(kStatusSilenceLimit.count()));
+    if (!http) {
         return status;
     }
-    SilenceLimit silence(kStatusWaitSlice, kStatusSilenceLimit);
-    silence.Watch(http, &giveUp);
+    silence.Watch(http.get(), &giveUp);
 
     // The job: its state, its share sent, the last warning or error about it.
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
@@ -483,9 +464,8 @@ JobStatus CupsSpooler::LastJobStatus(const std::atomic<bool>& giveUp) {
         "job-state", "job-k-octets", "job-k-octets-processed", "job-printer-state-message"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
                   kJobAttributes);
-    Response job(Ask(http, request));
+    const IppMessage job = Ask(http, request);
     if (!job) {
-        httpClose(http);
         return status;
     }
     status.state = StateOf(IntegerOf(job.get(), "job-state", IPP_TAG_ENUM));
@@ -503,7 +483,7 @@ JobStatus CupsSpooler::LastJobStatus(const std::atomic<bool>& giveUp) {
                                                          "printer-state-reasons"};
         ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
                       nullptr, kPrinterAttributes);
-        Response printer(Ask(http, request));
+        const IppMessage printer = Ask(http, request);
         if (printer) {
             status.printerMessage = TextOf(printer.get(), "printer-state-message");
             ipp_attribute_t* reasons =
@@ -512,7 +492,6 @@ JobStatus CupsSpooler::LastJobStatus(const std::atomic<bool>& giveUp) {
                                     (!jobMessage.empty() && jobMessage == status.printerMessage);
         }
     }
-    httpClose(http);
     return status;
 }
 

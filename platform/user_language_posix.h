@@ -17,7 +17,7 @@ namespace quillet {
 std::uint16_t LanguageIdFromLocale(std::string_view locale);
 
 class PosixUserLanguage : public UserLanguage {
-  public:
+public:
     using Getenv = std::function<const char*(const char*)>;
 
     // Reads the environment through `getenv`; the process's own by default.
@@ -27,7 +27,7 @@ class PosixUserLanguage : public UserLanguage {
     // decides, as it does for the C library's message language.
     std::uint16_t UserDefaultLangId() override;
 
-  private:
+private:
     Getenv getenv_;
 };
 

@@ -29,6 +29,7 @@ namespace {
 
 using quillet::RegCommand;
 using quillet::RegistryAccess;
+using quillet::RegistryError;
 using quillet::RegistryKey;
 using quillet::RegistryValueData;
 using quillet::SqliteRegistry;
@@ -36,6 +37,7 @@ using quillet::SqliteRegistry;
 constexpr const char* kSuccess = "The operation completed successfully.";
 constexpr const char* kNotFound =
     "ERROR: The system was unable to find the specified registry key or value.";
+constexpr const char* kDenied = "ERROR: Access is denied.";
 constexpr const char* kRootName = "HKEY_LOCAL_MACHINE";
 
 constexpr const char* kUsage =
@@ -60,6 +62,20 @@ bool EqualsNoCase(const std::string& a, const char* b) {
 int Fail(const std::string& message) {
     std::cerr << message << '\n';
     return 1;
+}
+
+// Why the registry refused, in reg.exe's words where it has them.
+int Fail(RegistryError error) {
+    switch (error) {
+        case RegistryError::NotFound:
+            return Fail(kNotFound);
+        case RegistryError::AccessDenied:
+            return Fail(kDenied);
+        case RegistryError::BadStore:
+            return Fail("ERROR: The configuration registry database is corrupt.");
+        default:
+            return Fail("ERROR: An I/O operation initiated by the registry failed unrecoverably.");
+    }
 }
 
 int InvalidSyntax() {
@@ -176,7 +192,7 @@ int Add(SqliteRegistry& registry, const RegCommand& command, const std::string& 
     }
     MakeParentFolder(registry.DatabasePath());
     if (!registry.CreateKey(subkey)) {
-        return Fail("ERROR: Access is denied.");
+        return Fail(registry.LastError());
     }
     if (!command.valueName) {
         std::cout << kSuccess << '\n';
@@ -184,7 +200,7 @@ int Add(SqliteRegistry& registry, const RegCommand& command, const std::string& 
     }
     Key key(registry, subkey, RegistryAccess::Write);
     if (!key.IsOpen()) {
-        return Fail("ERROR: Access is denied.");
+        return Fail(registry.LastError());
     }
     const bool exists = HasValue(registry, key.get(), *command.valueName);
     if (exists && !command.force &&
@@ -193,7 +209,7 @@ int Add(SqliteRegistry& registry, const RegCommand& command, const std::string& 
     }
     if (!registry.SetValue(key.get(), *command.valueName, type, bytes.data(),
                            static_cast<std::uint32_t>(bytes.size()))) {
-        return Fail("ERROR: Access is denied.");
+        return Fail(registry.LastError());
     }
     std::cout << kSuccess << '\n';
     return 0;
@@ -205,7 +221,7 @@ int Query(SqliteRegistry& registry, const RegCommand& command, const std::string
     std::vector<std::string> subkeys;
     if (!key.IsOpen() || !registry.EnumValues(key.get(), values) ||
         !registry.EnumSubkeys(key.get(), subkeys)) {
-        return Fail(kNotFound);
+        return Fail(registry.LastError());
     }
     const std::string name = FullKeyName(subkey);
     std::string lines;
@@ -236,7 +252,10 @@ int Delete(SqliteRegistry& registry, const RegCommand& command, const std::strin
     if (!command.valueName) {
         {
             Key key(registry, subkey, RegistryAccess::QueryValue);
-            if (!key.IsOpen() || subkey.empty()) {
+            if (!key.IsOpen()) {
+                return Fail(registry.LastError());
+            }
+            if (subkey.empty()) {
                 return Fail(kNotFound);
             }
         }
@@ -245,15 +264,18 @@ int Delete(SqliteRegistry& registry, const RegCommand& command, const std::strin
             return Fail("The operation was canceled by the user.");
         }
         if (!registry.DeleteKey(subkey)) {
-            return Fail("ERROR: Access is denied.");
+            return Fail(registry.LastError());
         }
         std::cout << kSuccess << '\n';
         return 0;
     }
     Key key(registry, subkey, RegistryAccess::Write);
     if (!key.IsOpen()) {
+        // A key that cannot be read is missing or denied as such; one that
+        // can, denied because it may not be changed.
+        const RegistryError writeError = registry.LastError();
         Key readable(registry, subkey, RegistryAccess::QueryValue);
-        return Fail(readable.IsOpen() ? "ERROR: Access is denied." : kNotFound);
+        return Fail(readable.IsOpen() ? writeError : registry.LastError());
     }
     const bool exists = HasValue(registry, key.get(), *command.valueName);
     if (!exists) {
@@ -264,7 +286,7 @@ int Delete(SqliteRegistry& registry, const RegCommand& command, const std::strin
         return Fail("The operation was canceled by the user.");
     }
     if (!registry.DeleteValue(key.get(), *command.valueName)) {
-        return Fail("ERROR: Access is denied.");
+        return Fail(registry.LastError());
     }
     std::cout << kSuccess << '\n';
     return 0;

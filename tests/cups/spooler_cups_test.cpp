@@ -11,6 +11,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "emulator/open_descriptors.h"
 #include "emulator/private_cupsd.h"
 #include "printer/commands.h"
 
@@ -132,6 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Every queue is listed; a name that is no queue (nor is the description one) is
 // not opened.
 TEST_F(CupsSpoolerTest, ListsEveryQueueAndOpensNoOther) {
+    const std::size_t open = OpenDescriptors();
     CupsSpooler spooler;
     std::vector<std::string> names = spooler.EnumLocalPrinters();
     std::sort(names.begin(), names.end());
@@ -141,6 +143,7 @@ TEST_F(CupsSpoolerTest, ListsEveryQueueAndOpensNoOther) {
     for (const char* name : {"No_Such_Printer", "Tarvane Nimbrel K7", "Tarvane_Nimbrel_K7/x"}) {
         EXPECT_FALSE(spooler.OpenPrinter(name, handle)) << name;
     }
+    EXPECT_EQ(OpenDescriptors(), open) << "a connection to the scheduler was left open";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "emulator/command.h"
+#include "emulator/open_descriptors.h"
 #include "emulator/temp_dir.h"
 #include "platform/registry_sqlite.h"
 #include "platform/tools/reg_arguments.h"
@@ -34,6 +35,7 @@ std::vector<std::string> Value(const char* name, const char* type, const char* d
 // it; "" leaves it writable.
 constexpr const char* kReadOnlyFile = "chmod 444 registry.db";
 constexpr const char* kReadOnlyFolder = "chmod 555 .";
+constexpr const char* kUnreadableFile = "chmod 000 registry.db";  // root reads it all the same
 constexpr const char* kFifo = "rm registry.db && mkfifo registry.db";
 constexpr const char* kFifoJournal = "mkfifo registry.db-journal";
 // A row for the root itself, below the driver key, closes the loop.
@@ -107,6 +109,7 @@ TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
         Seed(c.seed, c.prepare);
     }
     const std::string bytesBefore = FileBytes();
+    const std::size_t open = OpenDescriptors();
 
     Wizard wizard(Database());
     wizard.app.SwitchAutoRunOff();
@@ -115,6 +118,7 @@ TEST_P(AutoRunTest, SavesSwitchesOffAndRestoresAsTheRegistryAllows) {
     EXPECT_EQ(Values(), c.during);
     wizard.app.WriteSavedAutoRunBack();
     EXPECT_EQ(Values(), c.after);
+    EXPECT_EQ(OpenDescriptors(), open) << "the store stayed open between the operations";
 
     EXPECT_EQ(std::filesystem::exists(Database()), !c.seed.empty()) << "the wizard made it";
     if (*c.prepare != '\0') {
@@ -173,6 +177,9 @@ struct FailureCase {
 class ToolFailureTest : public RegistryTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ToolFailureTest, ExitsWithOneSaysWhyAndLeavesTheFileAlone) {
+    if (GetParam().prepare == kUnreadableFile && ::geteuid() == 0) {
+        GTEST_SKIP() << "for an ordinary user";
+    }
     Seed(kSeedOn, GetParam().prepare);
     const std::string before = FileBytes();
     const CommandResult result = Reg(GetParam().arguments);
@@ -185,6 +192,7 @@ const char* const kNotFound =
     "ERROR: The system was unable to find the specified registry key or value.\n";
 const char* const kSyntax = "ERROR: Invalid syntax.\n";
 const char* const kDenied = "ERROR: Access is denied.\n";
+const char* const kCorrupt = "ERROR: The configuration registry database is corrupt.\n";
 const char* const kNotAFile =
     "ERROR: The registry database or its journal is not a regular file.\n";
 // quillet-reg's add of the key's default value.
@@ -207,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"AddValueToReadOnlyFile", kReadOnlyFile, kAddValue, kDenied},
         {"DeleteKeyFromReadOnlyFile", kReadOnlyFile, {"delete", kRegKey, "/f"}, kDenied},
         {"AddKeyInReadOnlyFolder", kReadOnlyFolder, {"add", kRegKey}, kDenied},
-        {"DeleteKeysInALoop", kKeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kDenied},
+        {"QueryUnreadableFile", kUnreadableFile, {"query", kRegKey}, kDenied},
+        {"DeleteKeysInALoop", kKeysInALoop, {"delete", "HKLM\\SYSTEM", "/f"}, kCorrupt},
         {"QueryAFifo", kFifo, {"query", kRegKey}, kNotAFile},
         {"QueryWithAFifoJournal", kFifoJournal, {"query", kRegKey}, kNotAFile}}),
     [](const auto& info) { return std::string(info.param.name); });
