@@ -21,49 +21,39 @@ bool DriverDataKeyPath(const std::string& printerName, std::string& path) {
     return path.size() < kKeyPathBufferSize && path.find('\0') == std::string::npos;
 }
 
-class OpenKey {
-public:
-    OpenKey(Registry& registry, RegistryKey key) : registry_(registry), key_(key) {}
-    ~OpenKey() { registry_.CloseKey(key_); }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-
-private:
-    Registry& registry_;
-    RegistryKey key_;
-};
-
 }  // namespace
 
 AutoRunWrite WriteAutoRun(Registry& registry, const std::string& printerName, std::int32_t value) {
     std::string path;
-    RegistryKey key = 0;
-    if (!DriverDataKeyPath(printerName, path) ||
-        !registry.OpenKey(path, RegistryAccess::Write, key)) {
+    if (!DriverDataKeyPath(printerName, path)) {
         return AutoRunWrite::KeyNotOpened;
     }
-    OpenKey closeOnReturn(registry, key);
+    const OpenRegistryKey key(registry, path, RegistryAccess::Write);
+    if (!key) {
+        return AutoRunWrite::KeyNotOpened;
+    }
     std::uint8_t bytes[4];
     std::memcpy(bytes, &value, sizeof bytes);
-    return registry.SetValue(key, kAutoRunValueName, REG_DWORD, bytes, sizeof bytes)
+    return registry.SetValue(key.get(), kAutoRunValueName, REG_DWORD, bytes, sizeof bytes)
                ? AutoRunWrite::Stored
                : AutoRunWrite::NotStored;
 }
 
 std::optional<std::int32_t> ReadAutoRun(Registry& registry, const std::string& printerName) {
     std::string path;
-    RegistryKey key = 0;
-    if (!DriverDataKeyPath(printerName, path) ||
-        !registry.OpenKey(path, RegistryAccess::QueryValue, key)) {
+    if (!DriverDataKeyPath(printerName, path)) {
         return std::nullopt;
     }
-    OpenKey closeOnReturn(registry, key);
+    const OpenRegistryKey key(registry, path, RegistryAccess::QueryValue);
+    if (!key) {
+        return std::nullopt;
+    }
 
     // A value shorter than 4 bytes leaves the rest of the buffer zero.
     std::uint8_t buffer[4] = {0, 0, 0, 0};
     std::uint32_t size = sizeof buffer;
     std::uint32_t type = 0;
-    if (!registry.QueryValue(key, kAutoRunValueName, type, buffer, size)) {
+    if (!registry.QueryValue(key.get(), kAutoRunValueName, type, buffer, size)) {
         return std::nullopt;
     }
     std::int32_t value = 0;

@@ -21,7 +21,7 @@ enum RegistryType : std::uint32_t {
 };
 
 class Registry {
-  public:
+public:
     virtual ~Registry() = default;
 
     // Opens an existing key; keys are never created here. Paths and value
@@ -40,6 +40,28 @@ class Registry {
                           const std::uint8_t* data, std::uint32_t size) = 0;
 
     virtual void CloseKey(RegistryKey key) = 0;
+};
+
+// A key held open for a scope: closed once, on every path out of it.
+class OpenRegistryKey {
+public:
+    OpenRegistryKey(Registry& registry, const std::string& path, RegistryAccess access)
+        : registry_(registry), open_(registry.OpenKey(path, access, key_)) {}
+    ~OpenRegistryKey() {
+        if (open_) {
+            registry_.CloseKey(key_);
+        }
+    }
+    OpenRegistryKey(const OpenRegistryKey&) = delete;
+    OpenRegistryKey& operator=(const OpenRegistryKey&) = delete;
+
+    explicit operator bool() const { return open_; }
+    RegistryKey get() const { return key_; }
+
+private:
+    Registry& registry_;
+    RegistryKey key_ = 0;
+    bool open_;
 };
 
 }  // namespace quillet

@@ -27,6 +27,7 @@
 
 namespace {
 
+using quillet::OpenRegistryKey;
 using quillet::RegCommand;
 using quillet::RegistryAccess;
 using quillet::RegistryError;
@@ -138,30 +139,6 @@ std::string DisplayName(const std::string& name) {
     return name.empty() ? "(Default)" : name;
 }
 
-// Closes the key on every path.
-class Key {
-public:
-    Key(SqliteRegistry& registry, const std::string& path, RegistryAccess access)
-        : registry_(registry) {
-        open_ = registry.OpenKey(path, access, key_);
-    }
-    ~Key() {
-        if (open_) {
-            registry_.CloseKey(key_);
-        }
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-
-    bool IsOpen() const { return open_; }
-    RegistryKey get() const { return key_; }
-
-private:
-    SqliteRegistry& registry_;
-    RegistryKey key_ = 0;
-    bool open_ = false;
-};
-
 bool HasValue(SqliteRegistry& registry, RegistryKey key, const std::string& name) {
     std::vector<RegistryValueData> values;
     registry.EnumValues(key, values);
@@ -198,8 +175,8 @@ int Add(SqliteRegistry& registry, const RegCommand& command, const std::string& 
         std::cout << kSuccess << '\n';
         return 0;
     }
-    Key key(registry, subkey, RegistryAccess::Write);
-    if (!key.IsOpen()) {
+    const OpenRegistryKey key(registry, subkey, RegistryAccess::Write);
+    if (!key) {
         return Fail(registry.LastError());
     }
     const bool exists = HasValue(registry, key.get(), *command.valueName);
@@ -216,10 +193,10 @@ int Add(SqliteRegistry& registry, const RegCommand& command, const std::string& 
 }
 
 int Query(SqliteRegistry& registry, const RegCommand& command, const std::string& subkey) {
-    Key key(registry, subkey, RegistryAccess::QueryValue);
+    const OpenRegistryKey key(registry, subkey, RegistryAccess::QueryValue);
     std::vector<RegistryValueData> values;
     std::vector<std::string> subkeys;
-    if (!key.IsOpen() || !registry.EnumValues(key.get(), values) ||
+    if (!key || !registry.EnumValues(key.get(), values) ||
         !registry.EnumSubkeys(key.get(), subkeys)) {
         return Fail(registry.LastError());
     }
@@ -251,8 +228,8 @@ int Query(SqliteRegistry& registry, const RegCommand& command, const std::string
 int Delete(SqliteRegistry& registry, const RegCommand& command, const std::string& subkey) {
     if (!command.valueName) {
         {
-            Key key(registry, subkey, RegistryAccess::QueryValue);
-            if (!key.IsOpen()) {
+            const OpenRegistryKey key(registry, subkey, RegistryAccess::QueryValue);
+            if (!key) {
                 return Fail(registry.LastError());
             }
             if (subkey.empty()) {
@@ -269,13 +246,13 @@ int Delete(SqliteRegistry& registry, const RegCommand& command, const std::strin
         std::cout << kSuccess << '\n';
         return 0;
     }
-    Key key(registry, subkey, RegistryAccess::Write);
-    if (!key.IsOpen()) {
+    const OpenRegistryKey key(registry, subkey, RegistryAccess::Write);
+    if (!key) {
         // A key that cannot be read is missing or denied as such; one that
         // can, denied because it may not be changed.
         const RegistryError writeError = registry.LastError();
-        Key readable(registry, subkey, RegistryAccess::QueryValue);
-        return Fail(readable.IsOpen() ? writeError : registry.LastError());
+        const OpenRegistryKey readable(registry, subkey, RegistryAccess::QueryValue);
+        return Fail(readable ? writeError : registry.LastError());
     }
     const bool exists = HasValue(registry, key.get(), *command.valueName);
     if (!exists) {
