@@ -14,7 +14,7 @@ enum class MessageIcon {
 };
 
 class MessageBoxes {
-  public:
+public:
     virtual ~MessageBoxes() = default;
 
     // Shows the box and returns when the user has closed it. `owner` is the

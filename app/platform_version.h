@@ -10,7 +10,7 @@ namespace quillet {
 inline constexpr std::uint32_t kAcceptedPlatformId = 1;
 
 class PlatformVersion {
-  public:
+public:
     virtual ~PlatformVersion() = default;
     virtual std::uint32_t PlatformId() = 0;
 };

@@ -7,7 +7,7 @@
 namespace quillet {
 
 class UserLanguage {
-  public:
+public:
     virtual ~UserLanguage() = default;
     virtual std::uint16_t UserDefaultLangId() = 0;
 };

@@ -12,7 +12,7 @@ namespace quillet {
 // The list that shows the printers: a single-selection list that keeps its
 // entries sorted by itself.
 class PrinterListControl {
-  public:
+public:
     virtual ~PrinterListControl() = default;
     virtual void ResetContent() = 0;
     // Adds a copy of the name at its sorted place.
@@ -37,7 +37,7 @@ bool PrinterNameLess(std::string_view a, std::string_view b);
 
 // A plain list with the control's behaviour, for any front end to show.
 class PrinterListModel : public PrinterListControl {
-  public:
+public:
     void ResetContent() override;
     void AddString(const std::string& name) override;
     bool SelectString(const std::string& prefix) override;
@@ -47,7 +47,7 @@ class PrinterListModel : public PrinterListControl {
     int GetCount() const override { return static_cast<int>(entries_.size()); }
     const std::vector<std::string>& Entries() const { return entries_; }
 
-  private:
+private:
     std::vector<std::string> entries_;
     int selection_ = -1;
 };

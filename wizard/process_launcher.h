@@ -7,7 +7,7 @@
 namespace quillet {
 
 class ProcessLauncher {
-  public:
+public:
     virtual ~ProcessLauncher() = default;
 
     // Starts the program file `applicationName` (a path relative to the
