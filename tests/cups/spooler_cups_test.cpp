@@ -14,6 +14,7 @@
 #include "emulator/open_descriptors.h"
 #include "emulator/private_cupsd.h"
 #include "printer/commands.h"
+#include "tests/private_cupsd_test.h"
 
 namespace quillet::testing {
 namespace {
@@ -25,18 +26,7 @@ enum class Ending { End, Abort, Close };
 
 class CupsSpoolerTest : public ::testing::Test {
 protected:
-    void SetUp() override { StartScheduler(JobHistory::Kept); }
-
-    void StartScheduler(JobHistory history) {
-        const std::string missing = PrivateCupsd::Missing();
-        if (!missing.empty()) {
-            ASSERT_FALSE(PrivateCupsd::Required())
-                << "CUPS scheduler tests need cupsd: " << missing;
-            GTEST_SKIP() << "CUPS scheduler tests need cupsd: " << missing;
-        }
-        std::string error;
-        ASSERT_TRUE(cupsd_.Start(error, true, history)) << error;
-    }
+    void SetUp() override { StartPrivateCupsd(cupsd_); }
 
     void Client(const std::vector<std::string>& argv) {
         std::string error;
@@ -87,7 +77,7 @@ struct FailedJobCase {
 class FailedJobTest : public CupsSpoolerTest,
                       public ::testing::WithParamInterface<std::tuple<FailedJobCase, JobHistory>> {
 protected:
-    void SetUp() override { StartScheduler(std::get<1>(GetParam())); }
+    void SetUp() override { StartPrivateCupsd(cupsd_, std::get<1>(GetParam())); }
 };
 
 TEST_P(FailedJobTest, NothingOfTheJobReachesThePrinter) {

@@ -17,6 +17,7 @@
 #include "emulator/command.h"
 #include "emulator/private_cupsd.h"
 #include "emulator/temp_dir.h"
+#include "tests/private_cupsd_test.h"
 
 namespace quillet::testing {
 
@@ -92,14 +93,10 @@ inline std::string InBackground(const std::string& steps, const std::string& arg
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string missing = PrivateCupsd::Missing();
-        if (!missing.empty()) {
-            ASSERT_FALSE(PrivateCupsd::Required())
-                << "CUPS scheduler tests need cupsd: " << missing;
-            GTEST_SKIP() << "CUPS scheduler tests need cupsd: " << missing;
+        StartPrivateCupsd(cupsd_);
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        std::string error;
-        ASSERT_TRUE(cupsd_.Start(error)) << error;
         ASSERT_TRUE(folder_.Ok());
 
         // The driver's key with its autorun value switched on, in a registry
