@@ -116,10 +116,10 @@ TEST(FillPrinterList, ListsSortedAndPreselects) {
     EXPECT_EQ(list.GetCurSel(), 2);
 }
 
-// A value with only higher bytes set counts as on. A key path that does not
-// fit its 1024-character buffer is never opened: cut short, it could name
-// another printer's key.
-TEST(AutoRun, HigherBytesCountAndAPathTooLongIsNeverOpened) {
+// The value is read whole, higher bytes too. A key path that does not fit its
+// 1024-character buffer is never opened: cut short, it could name another
+// printer's key.
+TEST(AutoRun, ValueReadWholeAndAPathTooLongIsNeverOpened) {
     const std::string prefix = "System\\CurrentControlSet\\control\\Print\\Printers\\";
     const std::size_t fitting = 1023 - prefix.size() - std::strlen("\\PrinterDriverData");
     for (const std::size_t length : {fitting, fitting + 1}) {

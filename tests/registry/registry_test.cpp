@@ -135,6 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"MissingFile", {}, "", 1, "", ""},
         {"MissingValue", Value("Other", "REG_SZ", "x"), "", 1, kOther + kOff, kOther + kOn},
         {"Zero", Value("SM AutoRun", "REG_DWORD", "0X0"), "", 0, kOff, kOff},
+        {"HigherByteOnly", Value("SM AutoRun", "REG_DWORD", "256"), "", 1, kOff, kOn},
         {"FiveBytes", Value("SM AutoRun", "REG_BINARY", "0000000001"), "", 1, kOff, kOn},
         {"NamedInOtherCase", Value("sm autorun", "REG_DWORD", "0"), "", 0, kLowerZero, kLowerZero},
         {"ReadOnlyFile", kSeedOn, kReadOnlyFile, 1, kOn, kOn},
